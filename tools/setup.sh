@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs everything both builds need on Debian 12 (run as root). Idempotent:
+# a second run finds the packages installed and the dependency cache filled.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+stamp=/var/lib/morvex-setup.v1
+
+log() { printf '== %s\n' "$*"; }
+
+packages=(
+  build-essential cmake ninja-build pkg-config file python3 dpkg-dev ca-certificates
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  libz-mingw-w64-dev
+  wine wine32 xvfb xauth
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
+  libopencv-imgproc-dev
+)
+
+if [ ! -f "$stamp" ] || ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+  export DEBIAN_FRONTEND=noninteractive
+  dpkg --add-architecture i386
+  # Source packages of the image libraries come from Debian itself.
+  src=/etc/apt/sources.list.d/morvex-deb-src.sources
+  if [ ! -f "$src" ]; then
+    cat >"$src" <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  fi
+  log "apt-get update"
+  apt-get update -qq || apt-get update -qq || true
+  log "installing packages"
+  apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+  touch "$stamp"
+else
+  log "packages already installed"
+fi
+
+"$here/build-deps-mingw.sh"

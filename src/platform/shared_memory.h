@@ -13,7 +13,7 @@ class SharedMemory {
     kOpenExisting,    // fail when no such mapping exists
     kCreate,          // open, or create zero-filled
   };
-  SharedMemory() = default;
+  SharedMemory();
   ~SharedMemory();
   SharedMemory(const SharedMemory&) = delete;
   SharedMemory& operator=(const SharedMemory&) = delete;

@@ -1,25 +1,40 @@
+// The machine clock natively: CLOCK_MONOTONIC in milliseconds.
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
+#include <cerrno>
+#include <ctime>
 
 namespace morvex::platform {
 namespace {
-class StubClock : public Clock {
+
+uint32_t MonotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  // Wraps at 2^32 like GetTickCount.
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
+class PosixClock : public Clock {
  public:
-  uint32_t TickCount() override {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+  uint32_t TickCount() override { return MonotonicMilliseconds(); }
+  uint32_t MultimediaTime() override { return MonotonicMilliseconds(); }
+  void Sleep(uint32_t ms) override {
+    timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+    // A signal must not cut a wait short.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
   }
-  uint32_t MultimediaTime() override { return TickCount(); }
-  void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  // The kernel timer is fine-grained already; nothing to raise.
   void BeginTimerPeriod(uint32_t) override {}
   void EndTimerPeriod(uint32_t) override {}
 };
+
 }  // namespace
+
 Clock& SystemClock() {
-  static StubClock clock;
+  static PosixClock clock;
   return clock;
 }
+
 }  // namespace morvex::platform

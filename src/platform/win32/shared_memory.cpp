@@ -2,6 +2,7 @@
 
 namespace morvex::platform {
 struct SharedMemory::Impl {};
+SharedMemory::SharedMemory() = default;
 SharedMemory::~SharedMemory() { Close(); }
 bool SharedMemory::Open(const char*, size_t, Mode) { return false; }
 void SharedMemory::Close() {}

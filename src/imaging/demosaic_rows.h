@@ -1,0 +1,59 @@
+// Shared row set of the demosaic kernels (internal to the imaging layer).
+#pragma once
+
+#include <cstdint>
+
+namespace morvex::imaging::detail {
+
+// Phases of a bayer mode: mode 0 is G B / R G; 1 starts one row later, 2 one
+// column later, 3 both. A site with row phase 1 and column phase 0 is red,
+// row phase 0 and column phase 1 blue, the others green.
+inline int32_t RowPhase0(int32_t mode) { return (mode == 1 || mode == 3) ? 1 : 0; }
+inline int32_t ColumnPhase0(int32_t mode) { return (mode == 2 || mode == 3) ? 1 : 0; }
+
+// The six raw rows one output row reads, and the column parities.
+template <typename T>
+struct DemosaicRows {
+  const T* red_near;   // row of the block's red sample
+  const T* red_far;    // the red row two rows away, beyond the block
+  const T* blue_near;
+  const T* blue_far;
+  const T* green_top;  // block rows y − 1 and y
+  const T* green_bottom;
+  int32_t red_parity;    // x & 1 of the red columns
+  int32_t green_parity;  // x & 1 where (x, y) itself is green
+};
+
+// Rows of output row y of an image whose row r starts at base + r × stride
+// (stride in samples). Rows must all be inside the image.
+template <typename T>
+DemosaicRows<T> InteriorRows(const T* base, int64_t stride, int32_t y, int32_t mode) {
+  const int32_t rp0 = RowPhase0(mode);
+  const int32_t cp0 = ColumnPhase0(mode);
+  DemosaicRows<T> r{};
+  const T* top = base + (y - 1) * stride;
+  const T* bottom = base + y * stride;
+  const bool red_on_top = ((y - 1 + rp0) & 1) == 1;
+  if (red_on_top) {
+    r.red_near = top;
+    r.red_far = base + (y + 1) * stride;
+    r.blue_near = bottom;
+    r.blue_far = base + (y - 2) * stride;
+  } else {
+    r.red_near = bottom;
+    r.red_far = base + (y - 2) * stride;
+    r.blue_near = top;
+    r.blue_far = base + (y + 1) * stride;
+  }
+  r.green_top = top;
+  r.green_bottom = bottom;
+  r.red_parity = cp0 & 1;
+  r.green_parity = (y + rp0 + cp0) & 1;
+  return r;
+}
+
+// Scalar 8-bit span [x0, x1) into BGR(x) pixels of `step` bytes.
+void Demosaic8Span(const DemosaicRows<uint8_t>& rows, int32_t x0, int32_t x1, uint8_t* out, int32_t step,
+                   int32_t weight_red, int32_t weight_blue);
+
+}  // namespace morvex::imaging::detail

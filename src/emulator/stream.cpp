@@ -1,0 +1,255 @@
+// Frame timing and the endpoint 0x81 stream: frames end on the camera's own
+// clock, enter the FPGA's output FIFO as a 64-byte header and the image
+// bytes, and complete the bulk reads waiting for them.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "emulator/camera.h"
+#include "emulator/wire.h"
+
+namespace morvex::emulator {
+namespace {
+
+// The timing thread also looks at the clock at least this often, so an
+// injected clock that moves without it still drives frames.
+constexpr double kMaxIdleMs = 20.0;
+
+}  // namespace
+
+void VirtualCamera::RestartTiming(double now_ms) {
+  next_frame_end_ms_ = now_ms + FramePeriodMsLocked();
+  trigger_frame_end_ms_ = -1;
+}
+
+void VirtualCamera::FifoReset() {
+  if (trigger_mode_) {
+    // Frames that a trigger produced stay until read: the host polls the
+    // frame counter first and resets the FIFO only then.
+    while (!fifo_.empty() && fifo_.front().started()) fifo_.pop_front();
+  } else {
+    fifo_.clear();
+  }
+}
+
+void VirtualCamera::AdvanceTime(double now) {
+  if (!options_.present || stopping_) return;
+  const bool triggered = TriggerModeActive();
+  if (triggered != trigger_mode_) {
+    trigger_mode_ = triggered;
+    fifo_.clear();
+    RestartTiming(now);
+    next_pulse_ms_ = options_.trigger_interval_ms ? now + options_.trigger_interval_ms : -1;
+    manual_pulses_ = 0;
+  }
+  if (sensor_.standby()) {
+    // No readout in standby; the first frame after it takes a whole period.
+    standby_ = true;
+    RestartTiming(now);
+    return;
+  }
+  standby_ = false;
+  const double period = FramePeriodMsLocked();
+  if (!trigger_mode_) {
+    if (now >= next_frame_end_ms_) {
+      // Frames missed while nobody looked still count.
+      const double missed = std::floor((now - next_frame_end_ms_) / period);
+      const double end = next_frame_end_ms_ + missed * period;
+      frame_counter_ += static_cast<uint32_t>(missed);
+      CompleteFrame(end, false);
+      next_frame_end_ms_ = end + period;
+    }
+    return;
+  }
+  // Trigger mode: a pulse starts a frame that ends one period later; pulses
+  // while a frame is in progress are lost, as on the sensor.
+  double pulse = -1;
+  if (manual_pulses_ > 0) {
+    manual_pulses_ = 0;
+    pulse = now;
+  }
+  if (options_.trigger_interval_ms) {
+    if (next_pulse_ms_ < 0) next_pulse_ms_ = now + options_.trigger_interval_ms;
+    while (now >= next_pulse_ms_) {
+      if (pulse < 0 || next_pulse_ms_ < pulse) pulse = next_pulse_ms_;
+      next_pulse_ms_ += options_.trigger_interval_ms;
+    }
+  }
+  if (pulse >= 0 && trigger_frame_end_ms_ < 0) trigger_frame_end_ms_ = pulse + period;
+  if (trigger_frame_end_ms_ >= 0 && now >= trigger_frame_end_ms_) {
+    CompleteFrame(trigger_frame_end_ms_, true);
+    trigger_frame_end_ms_ = -1;
+  }
+}
+
+void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
+  ++frame_counter_;
+  QueuedFrame frame;
+  frame.geometry = ComputeGeometry(model_, sensor_, fpga_, options_.fpga_version);
+  const FrameGeometry& g = frame.geometry;
+  const double line_us = LinePeriodUs(model_, options_.fpga_version, sensor_.line_length());
+  uint32_t exposure_lines = sensor_.exposure_lines();
+  if (triggered) {
+    const uint32_t programmed =
+        fpga_.Get24(fpga::kTriggerExposureLow, fpga::kTriggerExposureMid, fpga::kTriggerExposureHigh);
+    if (programmed) exposure_lines = programmed;
+  }
+  ExposureState& e = frame.exposure;
+  e.scene = options_.scene;
+  e.time_s = end_ms / 1000.0;
+  e.exposure_ms = exposure_lines * line_us / 1000.0;
+  e.gain_code = sensor_.gain_code();
+  e.black_level = sensor_.black_level();
+  e.temperature_c = TemperatureLocked(end_ms);
+  e.frame_index = frame_counter_;
+  e.seed = seed_;
+
+  uint8_t* h = frame.header.data();
+  namespace fh = wire::frame_header;
+  const uint64_t stamp_us = static_cast<uint64_t>(std::llround((end_ms - power_on_ms_) * 1000.0));
+  wire::Put32(h + fh::kMagicOffset, fh::kMagic);
+  wire::Put32(h + fh::kSamplesPerLine, static_cast<uint32_t>(g.samples_per_line));
+  wire::Put32(h + fh::kLines, static_cast<uint32_t>(g.lines));
+  wire::Put32(h + fh::kBytesPerSample, static_cast<uint32_t>(g.bytes_per_sample));
+  wire::Put32(h + fh::kByteCount, g.byte_count());
+  wire::Put32(h + fh::kLineBytes, static_cast<uint32_t>(g.line_bytes));
+  wire::Put32(h + fh::kModelCode, model_.model_code);
+  wire::Put32(h + fh::kTimestampLow, static_cast<uint32_t>(stamp_us));
+  wire::Put32(h + fh::kFrameCounter, frame_counter_);
+  wire::Put32(h + fh::kFlags, (triggered ? fh::kFlagTriggered : 0u) | (thermal_.cooler_on() ? fh::kFlagCoolerOn : 0u));
+  wire::Put32(h + fh::kExposureLines, exposure_lines);
+  wire::Put32(h + fh::kTimestampHigh, static_cast<uint32_t>(stamp_us >> 32));
+  wire::Put32(h + fh::kFrameLengthLines, sensor_.frame_length());
+  wire::Put32(h + fh::kTemperatureRaw, TemperatureRaw(e.temperature_c));
+
+  // The FIFO holds one frame besides the one being read; a newer frame
+  // replaces a waiting older one.
+  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
+  fifo_.push_back(std::move(frame));
+}
+
+void VirtualCamera::ServeReads() {
+  for (auto it = reads_.begin(); it != reads_.end();) {
+    if (it->swallowed) {
+      ++it;
+      continue;
+    }
+    ReadRequest& r = *it;
+    if (r.size == 0) {
+      r.slot->Complete({true, platform::kErrorSuccess, r.counted_bytes});
+      it = reads_.erase(it);
+      continue;
+    }
+    if (fifo_.empty()) break;
+    QueuedFrame& f = fifo_.front();
+    const uint8_t* source;
+    uint32_t count;
+    if (f.header_sent < wire::frame_header::kSize) {
+      // The header is its own transfer: a read never runs on into the image.
+      count = std::min(r.size, wire::frame_header::kSize - f.header_sent);
+      source = f.header.data() + f.header_sent;
+      f.header_sent += count;
+    } else {
+      if (!f.rendered) {
+        f.data.resize(f.geometry.byte_count());
+        RenderFrame(model_, f.geometry, f.exposure, f.data.data());
+        f.rendered = true;
+      }
+      count = std::min<uint32_t>(r.size, static_cast<uint32_t>(f.data.size()) - f.data_sent);
+      source = f.data.data() + f.data_sent;
+      f.data_sent += count;
+    }
+    uint8_t* destination = r.destination;
+    r.slot->Complete({true, platform::kErrorSuccess, r.counted_bytes + count},
+                     [&] { std::memcpy(destination, source, count); });
+    it = reads_.erase(it);
+    if (f.header_sent >= wire::frame_header::kSize && f.data_sent >= f.geometry.byte_count()) fifo_.pop_front();
+  }
+}
+
+bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (!options_.present) {
+    *error = platform::kErrorDeviceNotConnected;
+    return false;
+  }
+  if (request.endpoint != wire::kEndpointIn) {
+    // This model has no second input stream.
+    *error = platform::kErrorGenFailure;
+    return false;
+  }
+  AdvanceTime(NowMs());
+  // A read that starts while no frame is part-way out is a header read.
+  bool mid_frame = !fifo_.empty() && fifo_.front().started();
+  for (const ReadRequest& r : reads_)
+    if (!r.swallowed && r.endpoint == request.endpoint) mid_frame = true;
+  uint32_t& faults = mid_frame ? options_.fail_data_reads : options_.fail_header_reads;
+  if (faults > 0) {
+    --faults;
+    request.swallowed = true;
+  }
+  reads_.push_back(std::move(request));
+  ServeReads();
+  wake_.notify_all();
+  return true;
+}
+
+void VirtualCamera::FailAllReads(uint32_t error) {
+  for (ReadRequest& r : reads_) r.slot->Complete({false, error, 0});
+  reads_.clear();
+}
+
+void VirtualCamera::AbortEndpoint(uint8_t endpoint, uint32_t error) {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (auto it = reads_.begin(); it != reads_.end();) {
+    if (it->endpoint == endpoint) {
+      it->slot->Complete({false, error, 0});
+      it = reads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void VirtualCamera::AbortOwner(const void* owner, uint32_t error) {
+  std::lock_guard<std::mutex> lock(mu_);
+  for (auto it = reads_.begin(); it != reads_.end();) {
+    if (it->owner == owner) {
+      it->slot->Complete({false, error, 0});
+      it = reads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void VirtualCamera::ResetPort() {
+  std::lock_guard<std::mutex> lock(mu_);
+  FailAllReads(platform::kErrorOperationAborted);
+  fifo_.clear();
+}
+
+void VirtualCamera::Run() {
+  platform::ScopedTimerResolution resolution(clock_);
+  std::unique_lock<std::mutex> lock(mu_);
+  while (!stopping_) {
+    const double now = NowMs();
+    AdvanceTime(now);
+    ServeReads();
+    double next = now + kMaxIdleMs;
+    if (options_.present && !standby_) {
+      if (!trigger_mode_) {
+        next = std::min(next, next_frame_end_ms_);
+      } else {
+        if (trigger_frame_end_ms_ >= 0) next = std::min(next, trigger_frame_end_ms_);
+        if (next_pulse_ms_ >= 0) next = std::min(next, next_pulse_ms_);
+        if (manual_pulses_ > 0) next = now;
+      }
+    }
+    const double wait_ms = std::clamp(std::ceil(next - now), 1.0, kMaxIdleMs);
+    wake_.wait_for(lock, std::chrono::milliseconds(static_cast<int>(wait_ms)));
+  }
+}
+
+}  // namespace morvex::emulator

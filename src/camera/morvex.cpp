@@ -96,10 +96,15 @@ int32_t CMorvex::GetDeviceName(int32_t device, char* buffer, int32_t size) {
 }
 
 int32_t CMorvex::GetDeviceNameW(int32_t device, wchar_t* buffer, int32_t length) {
+  if (buffer == nullptr || length <= 0) {
+    RecordError(kErrArgument);
+    return 0;
+  }
+  // A failed narrow step has recorded its reason; an empty name is no success.
   char narrow[256] = {};
-  GetDeviceName(device, narrow, sizeof(narrow));  // its result is not consulted
+  if (!GetDeviceName(device, narrow, sizeof(narrow))) return 0;
   wchar_t wide[kTextBufferSize];
-  if (buffer == nullptr || length <= 0 || !platform::NarrowToWide(narrow, wide, kTextBufferSize) ||
+  if ( !platform::NarrowToWide(narrow, wide, kTextBufferSize) ||
       std::wcslen(wide) + 1 > static_cast<size_t>(length)) {
     RecordError(kErrFile);
     return 0;

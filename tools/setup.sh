@@ -11,7 +11,7 @@ packages=(
   build-essential cmake ninja-build pkg-config file python3 dpkg-dev ca-certificates
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   libz-mingw-w64-dev
-  wine wine32 xvfb xauth
+  wine wine32 xvfb xauth qemu-user-static
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   libopencv-imgproc-dev

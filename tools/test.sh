@@ -18,7 +18,7 @@ run_build() {  # preset
 run_tests() {  # preset label
   local out
   out=$(mktemp)
-  ctest --preset "$1" --timeout 600 2>&1 | tee "$out"
+  ctest --preset "$1" --timeout 1200 2>&1 | tee "$out"
   local rc=${PIPESTATUS[0]}
   summary+=("$2: $(grep -E 'tests passed|tests failed' "$out" | tail -n 1)")
   rm -f "$out"

@@ -44,6 +44,11 @@ struct IoSlot {
   void Complete(const platform::IoResult& r) {
     Complete(r, [] {});
   }
+  // The caller dropped its AsyncIo: nobody waits for this request any more.
+  bool Abandoned() {
+    std::lock_guard<std::mutex> lock(mu);
+    return abandoned;
+  }
   platform::IoResult Wait() {
     std::unique_lock<std::mutex> lock(mu);
     done.wait(lock, [this] { return !pending; });

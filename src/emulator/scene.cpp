@@ -55,7 +55,7 @@ uint16_t SceneSample(const SensorModel& model, const ExposureState& s, int x, in
   // Dark signal doubles every 7 degrees; a few pixels leak far more.
   double dark_rate = 150.0 * std::pow(2.0, (s.temperature_c - 25.0) / 7.0);  // DN per second
   const uint32_t defect = fixed % 4096;
-  if (defect == 7 || defect == 1999) dark_rate *= 300.0;  // hot pixel
+  if (defect == 7 || defect == 1999) dark_rate *= 2000.0;  // hot pixel
   const bool dead = defect == 3000;
   const double response = 1.0 + 0.04 * (Unit(Mix(fixed)) - 0.5);  // photo-response non-uniformity
   const double offset = 6.0 * (Unit(Mix(fixed + 7)) - 0.5);        // dark-signal non-uniformity

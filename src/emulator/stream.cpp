@@ -131,11 +131,17 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
 
 void VirtualCamera::ServeReads() {
   for (auto it = reads_.begin(); it != reads_.end();) {
-    if (it->swallowed) {
+    ReadRequest& r = *it;
+    if (r.slot->Abandoned()) {
+      // Its OVERLAPPED is gone; the data stays for the next reader.
+      r.slot->Complete({false, platform::kErrorOperationAborted, 0});
+      it = reads_.erase(it);
+      continue;
+    }
+    if (r.swallowed) {
       ++it;
       continue;
     }
-    ReadRequest& r = *it;
     if (r.size == 0) {
       r.slot->Complete({true, platform::kErrorSuccess, r.counted_bytes});
       it = reads_.erase(it);
@@ -183,7 +189,7 @@ bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
   // A read that starts while no frame is part-way out is a header read.
   bool mid_frame = !fifo_.empty() && fifo_.front().started();
   for (const ReadRequest& r : reads_)
-    if (!r.swallowed && r.endpoint == request.endpoint) mid_frame = true;
+    if (!r.swallowed && r.endpoint == request.endpoint && !r.slot->Abandoned()) mid_frame = true;
   uint32_t& faults = mid_frame ? options_.fail_data_reads : options_.fail_header_reads;
   if (faults > 0) {
     --faults;

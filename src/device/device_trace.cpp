@@ -1,0 +1,33 @@
+#include "device/device_trace.h"
+
+#include <mutex>
+
+#include "platform/text.h"
+
+namespace morvex::device_trace {
+namespace {
+
+std::mutex g_observer_lock;
+Observer g_observer = nullptr;
+void* g_context = nullptr;
+
+}  // namespace
+
+void Emit(const CQorCy3Cam* /*controller*/, const char* line) {
+  {
+    std::lock_guard<std::mutex> lock(g_observer_lock);
+    if (g_observer) g_observer(line, g_context);
+  }
+#ifndef NDEBUG
+  platform::DebugOutput(line);
+  platform::DebugOutput("\n");
+#endif
+}
+
+void SetObserver(Observer observer, void* context) {
+  std::lock_guard<std::mutex> lock(g_observer_lock);
+  g_observer = observer;
+  g_context = context;
+}
+
+}  // namespace morvex::device_trace

@@ -1,0 +1,19 @@
+// The device layer's diagnostic trace. Lines go to a sink that discards them;
+// a debug build prints them to the debugger output for the developer.
+#pragma once
+
+namespace morvex {
+class CQorCy3Cam;
+
+namespace device_trace {
+
+// Hands one line, with the controller it concerns, to the sink.
+void Emit(const CQorCy3Cam* controller, const char* line);
+
+// Observes lines for tests; null restores the discarding sink. The observer
+// is called on the emitting thread.
+using Observer = void (*)(const char* line, void* context);
+void SetObserver(Observer observer, void* context);
+
+}  // namespace device_trace
+}  // namespace morvex

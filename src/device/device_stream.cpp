@@ -198,6 +198,8 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
   rate_window_start_ms_ = clock_.MultimediaTime();
   rate_window_frames_ = 0;
   if (!controller_->OpenStream()) {
+    // Nobody would ever hear of a stream that cannot open: report it.
+    failure_flag_.store(1);
     FinishStreamLoop();
     return 0;
   }
@@ -255,13 +257,11 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
     if (!complete) break;
 
     failure_flag_.store(0);
-    DeliverFrame(record, data_started);
     const int32_t mode = transfer_mode_.load();
-    if (mode == 1) break;
-    if (mode == 2) {
-      counted_frames_.fetch_add(1);
-      break;
-    }
+    // Counted before the frame is announced, so a waiter sees the count.
+    if (mode == 2) counted_frames_.fetch_add(1);
+    DeliverFrame(record, data_started);
+    if (mode == 1 || mode == 2) break;
   }
   FinishStreamLoop();
   return 1;

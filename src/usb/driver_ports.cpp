@@ -40,89 +40,82 @@ struct CompositeHandle {
   DriverPort::Handle inner;
 };
 
-class CompositeDriverPort : public DriverPort {
- public:
-  CompositeDriverPort() : fx3_(platform::CreateFx3DriverPort()) {}
+}  // namespace
 
-  std::vector<std::string> EnumerateInterfaces(const platform::Guid& interface_class) override {
-    std::vector<std::string> paths;
-    std::map<std::string, std::shared_ptr<DriverPort>> routes;
-    for (const auto& source : Sources()) {
-      for (auto& path : source->EnumerateInterfaces(interface_class)) {
-        routes.emplace(path, source);
-        paths.push_back(std::move(path));
-      }
+MergedDriverPort::MergedDriverPort(SourceList sources) : sources_(std::move(sources)) {}
+MergedDriverPort::~MergedDriverPort() = default;
+
+std::vector<std::string> MergedDriverPort::EnumerateInterfaces(const platform::Guid& interface_class) {
+  std::vector<std::string> paths;
+  std::map<std::string, std::shared_ptr<DriverPort>> routes;
+  for (const auto& source : sources_()) {
+    if (!source) continue;
+    for (auto& path : source->EnumerateInterfaces(interface_class)) {
+      routes.emplace(path, source);
+      paths.push_back(std::move(path));
     }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto& route : routes) routes_[route.first] = route.second;
+  return paths;
+}
+
+DriverPort::Handle MergedDriverPort::Open(const std::string& path, bool overlapped) {
+  std::shared_ptr<DriverPort> routed;
+  {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto& route : routes) routes_[route.first] = route.second;
-    return paths;
+    auto found = routes_.find(path);
+    if (found != routes_.end()) routed = found->second;
   }
-
-  Handle Open(const std::string& path, bool overlapped) override {
-    std::shared_ptr<DriverPort> routed;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      auto found = routes_.find(path);
-      if (found != routes_.end()) routed = found->second;
-    }
-    std::vector<std::shared_ptr<DriverPort>> candidates;
-    if (routed)
-      candidates.push_back(routed);
-    else
-      candidates = Sources();
-    for (const auto& source : candidates) {
-      if (Handle inner = source->Open(path, overlapped)) return new CompositeHandle{source, inner};
-    }
-    return nullptr;
+  std::vector<std::shared_ptr<DriverPort>> candidates;
+  if (routed)
+    candidates.push_back(routed);
+  else
+    candidates = sources_();
+  for (const auto& source : candidates) {
+    if (!source) continue;
+    if (Handle inner = source->Open(path, overlapped)) return new CompositeHandle{source, inner};
   }
+  return nullptr;
+}
 
-  void Close(Handle handle) override {
-    auto* composite = static_cast<CompositeHandle*>(handle);
-    if (!composite) return;
-    composite->source->Close(composite->inner);
-    delete composite;
+void MergedDriverPort::Close(Handle handle) {
+  auto* composite = static_cast<CompositeHandle*>(handle);
+  if (!composite) return;
+  composite->source->Close(composite->inner);
+  delete composite;
+}
+
+std::unique_ptr<AsyncIo> MergedDriverPort::CreateAsyncIo() { return std::make_unique<CompositeAsyncIo>(); }
+
+IoResult MergedDriverPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out,
+                                     uint32_t out_size, AsyncIo* io) {
+  auto* composite = static_cast<CompositeHandle*>(handle);
+  if (!composite) return IoResult{false, platform::kErrorInvalidHandle, 0};
+  AsyncIo* inner_io = nullptr;
+  if (io) {
+    inner_io = static_cast<CompositeAsyncIo*>(io)->For(*composite->source);
+    if (!inner_io) return IoResult{false, platform::kErrorGenFailure, 0};
   }
+  return composite->source->IoControl(composite->inner, code, in, in_size, out, out_size, inner_io);
+}
 
-  std::unique_ptr<AsyncIo> CreateAsyncIo() override { return std::make_unique<CompositeAsyncIo>(); }
+IoResult MergedDriverPort::GetResult(Handle handle, AsyncIo& io, bool wait) {
+  auto* composite = static_cast<CompositeHandle*>(handle);
+  AsyncIo* inner_io = static_cast<CompositeAsyncIo&>(io).bound();
+  if (!composite || !inner_io) return IoResult{false, platform::kErrorInvalidHandle, 0};
+  return composite->source->GetResult(composite->inner, *inner_io, wait);
+}
 
-  IoResult IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out, uint32_t out_size,
-                     AsyncIo* io) override {
-    auto* composite = static_cast<CompositeHandle*>(handle);
-    if (!composite) return IoResult{false, platform::kErrorInvalidHandle, 0};
-    AsyncIo* inner_io = nullptr;
-    if (io) {
-      inner_io = static_cast<CompositeAsyncIo*>(io)->For(*composite->source);
-      if (!inner_io) return IoResult{false, platform::kErrorGenFailure, 0};
-    }
-    return composite->source->IoControl(composite->inner, code, in, in_size, out, out_size, inner_io);
-  }
-
-  IoResult GetResult(Handle handle, AsyncIo& io, bool wait) override {
-    auto* composite = static_cast<CompositeHandle*>(handle);
-    AsyncIo* inner_io = static_cast<CompositeAsyncIo&>(io).bound();
-    if (!composite || !inner_io) return IoResult{false, platform::kErrorInvalidHandle, 0};
-    return composite->source->GetResult(composite->inner, *inner_io, wait);
-  }
-
- private:
+DriverPort& DefaultDriverPort() {
   // The FX3 driver first, then the emulated cameras configured right now.
-  std::vector<std::shared_ptr<DriverPort>> Sources() {
-    std::vector<std::shared_ptr<DriverPort>> sources{fx3_};
+  static MergedDriverPort port([fx3 = std::shared_ptr<DriverPort>(platform::CreateFx3DriverPort())] {
+    std::vector<std::shared_ptr<DriverPort>> sources{fx3};
 #ifdef MORVEX_WITH_EMULATOR
     if (auto emulated = emulator::ConfiguredPort()) sources.push_back(std::move(emulated));
 #endif
     return sources;
-  }
-
-  std::shared_ptr<DriverPort> fx3_;
-  std::mutex mutex_;
-  std::map<std::string, std::shared_ptr<DriverPort>> routes_;
-};
-
-}  // namespace
-
-DriverPort& DefaultDriverPort() {
-  static CompositeDriverPort port;
+  });
   return port;
 }
 

@@ -9,7 +9,6 @@ bash tools/setup.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$(nproc)"
 cmake --install build/win32 >/dev/null
-export MORVEX_WINEPREFIX=$repo/build/wineprefix
 demo=dist/win32/bin/morvex-demo.exe
 [ -f "$demo" ] || demo=dist/win32/bin/morvex-version.exe
 exec bash tools/wine-run.sh "$demo"

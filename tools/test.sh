@@ -48,7 +48,9 @@ if run_build win32; then
   xvfb=$!
   export DISPLAY=:87
   sleep 1
-  export MORVEX_WINEPREFIX=$repo/build/wineprefix
+  export MORVEX_WINEPREFIX=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}/wineprefix-win32
+  # Make the prefix once, then keep one wineserver alive for the whole run.
+  bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
   WINEDEBUG=-all WINEPREFIX=$MORVEX_WINEPREFIX wineserver -p 60 >/dev/null 2>&1 || true
   run_tests win32 "win32 (Wine)" || status=1
   WINEPREFIX=$MORVEX_WINEPREFIX wineserver -k >/dev/null 2>&1 || true

@@ -4,7 +4,10 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
-export WINEPREFIX=${MORVEX_WINEPREFIX:-$repo/build/wineprefix}
+# The prefix lives beside the dependency cache (outside git): creating one
+# takes minutes where 32-bit code runs emulated, so it is made once per machine.
+cache_root=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}
+export WINEPREFIX=${MORVEX_WINEPREFIX:-$cache_root/wineprefix-win32}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 export WINEARCH=win32

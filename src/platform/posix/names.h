@@ -17,3 +17,19 @@ std::string LockFilePath(const std::string& name, const char* kind);
 std::string SharedMemoryName(const std::string& name);
 
 }  // namespace morvex::platform::posix
+
+namespace morvex::platform::posix {
+
+// Lock files may be removed by their last user, so a lock only counts when,
+// once taken, the path still names the locked file.
+bool StillNamed(int fd, const std::string& path);
+
+// Opens `path` (creating it) and takes the flock `operation` on it, retrying
+// when the file was removed meanwhile. Returns the descriptor or -1 (with
+// errno EWOULDBLOCK when LOCK_NB found it taken).
+int OpenLocked(const std::string& path, int operation);
+
+// Removes the lock file when nobody else holds it, then closes `fd`.
+void CloseAndRemoveIfUnused(int fd, const std::string& path);
+
+}  // namespace morvex::platform::posix

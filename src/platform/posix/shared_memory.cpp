@@ -28,27 +28,28 @@ struct SharedMemory::Impl {
 
 namespace {
 
-// Holds the per-name guard file locked for the lifetime of the object.
+// Holds the per-name guard file locked for the lifetime of the object and
+// removes it on the way out when the mapping is gone.
 class GuardLock {
  public:
-  explicit GuardLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        close(fd_);
-        fd_ = -1;
-        return;
-      }
-    }
-  }
+  GuardLock(const std::string& path, const std::string& shm_name)
+      : path_(path), shm_name_(shm_name), fd_(posix::OpenLocked(path, LOCK_EX)) {}
   ~GuardLock() {
-    if (fd_ >= 0) close(fd_);  // closing releases the lock
+    if (fd_ < 0) return;
+    const int probe = shm_open(shm_name_.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (probe >= 0)
+      close(probe);
+    else
+      unlink(path_.c_str());  // we hold it exclusively and it is still named
+    close(fd_);
   }
   GuardLock(const GuardLock&) = delete;
   GuardLock& operator=(const GuardLock&) = delete;
   bool held() const { return fd_ >= 0; }
 
  private:
+  std::string path_;
+  std::string shm_name_;
   int fd_;
 };
 
@@ -69,7 +70,7 @@ bool SharedMemory::Open(const char* name, size_t size, Mode mode) {
   auto impl = std::make_unique<Impl>();
   impl->shm_name = posix::SharedMemoryName(name);
   impl->guard_path = posix::LockFilePath(name, "shm");
-  GuardLock guard(impl->guard_path);
+  GuardLock guard(impl->guard_path, impl->shm_name);
   if (!guard.held()) return false;
 
   bool created = false;
@@ -123,7 +124,7 @@ bool SharedMemory::Open(const char* name, size_t size, Mode mode) {
 void SharedMemory::Close() {
   if (!impl_) return;
   {
-    GuardLock guard(impl_->guard_path);
+    GuardLock guard(impl_->guard_path, impl_->shm_name);
     if (data_) munmap(data_, size_);
     if (impl_->fd >= 0) {
       // Converting to exclusive succeeds only when no other open remains.

@@ -101,14 +101,13 @@ void* Event::native_handle() const { return nullptr; }
 namespace {
 
 struct NamedLockState {
+  std::string path;
   int fd = -1;
   std::mutex mutex;
   std::condition_variable released;
   std::thread::id owner;
   uint32_t depth = 0;
-  ~NamedLockState() {
-    if (fd >= 0) close(fd);
-  }
+  ~NamedLockState() { posix::CloseAndRemoveIfUnused(fd, path); }
 };
 
 std::shared_ptr<NamedLockState> FindOrOpenNamedLock(const std::string& name) {
@@ -124,7 +123,8 @@ std::shared_ptr<NamedLockState> FindOrOpenNamedLock(const std::string& name) {
   auto& slot = registry[name];
   if (auto existing = slot.lock()) return existing;
   auto state = std::make_shared<NamedLockState>();
-  state->fd = open(posix::LockFilePath(name, "mutex").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  state->path = posix::LockFilePath(name, "mutex");
+  state->fd = open(state->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (state->fd < 0) return nullptr;
   slot = state;
   return state;
@@ -168,8 +168,16 @@ bool NamedMutex::Lock(uint32_t timeout_ms) {
   for (;;) {
     const int mode = timeout_ms == kInfinite ? LOCK_EX : LOCK_EX | LOCK_NB;
     if (flock(state->fd, mode) == 0) {
-      locked = true;
-      break;
+      if (posix::StillNamed(state->fd, state->path)) {
+        locked = true;
+        break;
+      }
+      // Its last user elsewhere removed the file: lock the current one.
+      const int fresh = open(state->path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+      if (fresh < 0) break;
+      close(state->fd);
+      state->fd = fresh;
+      continue;
     }
     if (errno != EWOULDBLOCK && errno != EINTR) break;
     if (timeout_ms != kInfinite) {

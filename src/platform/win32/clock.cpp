@@ -1,25 +1,26 @@
+// The machine clock on Windows: GetTickCount, the multimedia timer and Sleep.
 #include "platform/clock.h"
 
-#include <chrono>
-#include <thread>
+#include <windows.h>
+#include <mmsystem.h>
 
 namespace morvex::platform {
 namespace {
-class StubClock : public Clock {
+
+class Win32Clock : public Clock {
  public:
-  uint32_t TickCount() override {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-  }
-  uint32_t MultimediaTime() override { return TickCount(); }
-  void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  void BeginTimerPeriod(uint32_t) override {}
-  void EndTimerPeriod(uint32_t) override {}
+  uint32_t TickCount() override { return GetTickCount(); }
+  uint32_t MultimediaTime() override { return timeGetTime(); }
+  void Sleep(uint32_t ms) override { ::Sleep(ms); }
+  void BeginTimerPeriod(uint32_t ms) override { timeBeginPeriod(ms); }
+  void EndTimerPeriod(uint32_t ms) override { timeEndPeriod(ms); }
 };
+
 }  // namespace
+
 Clock& SystemClock() {
-  static StubClock clock;
+  static Win32Clock clock;
   return clock;
 }
+
 }  // namespace morvex::platform

@@ -1,35 +1,85 @@
+// Locks and events on Windows: critical sections and kernel objects.
 #include "platform/sync.h"
 
-#include <mutex>
+#include <windows.h>
 
 namespace morvex::platform {
+
 struct CriticalSection::Impl {
-  std::recursive_mutex mutex;
+  CRITICAL_SECTION section;
 };
-CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) {}
-CriticalSection::~CriticalSection() = default;
-void CriticalSection::Enter() { impl_->mutex.lock(); }
-bool CriticalSection::TryEnter() { return impl_->mutex.try_lock(); }
-void CriticalSection::Leave() { impl_->mutex.unlock(); }
 
-struct Event::Impl {};
-Event::Event(bool, bool, const char*) : impl_(std::make_shared<Impl>()) {}
-Event::~Event() = default;
-bool Event::valid() const { return true; }
-void Event::Set() {}
-void Event::Reset() {}
-WaitResult Event::Wait(uint32_t) { return WaitResult::kTimeout; }
-void* Event::native_handle() const { return nullptr; }
+CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) { InitializeCriticalSection(&impl_->section); }
+CriticalSection::~CriticalSection() { DeleteCriticalSection(&impl_->section); }
+void CriticalSection::Enter() { EnterCriticalSection(&impl_->section); }
+bool CriticalSection::TryEnter() { return TryEnterCriticalSection(&impl_->section) != FALSE; }
+void CriticalSection::Leave() { LeaveCriticalSection(&impl_->section); }
 
-struct NamedMutex::Impl {
-  std::mutex mutex;
+// ---------------------------------------------------------------------------
+struct Event::Impl {
+  HANDLE handle = nullptr;
+  ~Impl() {
+    if (handle) CloseHandle(handle);
+  }
 };
-NamedMutex::NamedMutex(const char*) : impl_(std::make_unique<Impl>()) {}
-NamedMutex::~NamedMutex() = default;
-bool NamedMutex::valid() const { return true; }
-bool NamedMutex::Lock(uint32_t) {
-  impl_->mutex.lock();
-  return true;
+
+Event::Event(bool manual_reset, bool initially_set, const char* name) : impl_(std::make_shared<Impl>()) {
+  // An existing event of that name is opened as it is, whatever it was
+  // created with.
+  impl_->handle = CreateEventA(nullptr, manual_reset ? TRUE : FALSE, initially_set ? TRUE : FALSE,
+                               name && *name ? name : nullptr);
 }
-void NamedMutex::Unlock() { impl_->mutex.unlock(); }
+
+Event::~Event() = default;
+
+bool Event::valid() const { return impl_->handle != nullptr; }
+
+void Event::Set() {
+  if (impl_->handle) SetEvent(impl_->handle);
+}
+
+void Event::Reset() {
+  if (impl_->handle) ResetEvent(impl_->handle);
+}
+
+WaitResult Event::Wait(uint32_t timeout_ms) {
+  if (!impl_->handle) return WaitResult::kFailed;
+  switch (WaitForSingleObject(impl_->handle, timeout_ms)) {
+    case WAIT_OBJECT_0: return WaitResult::kSignaled;
+    case WAIT_TIMEOUT: return WaitResult::kTimeout;
+    default: return WaitResult::kFailed;
+  }
+}
+
+void* Event::native_handle() const { return impl_->handle; }
+
+// ---------------------------------------------------------------------------
+struct NamedMutex::Impl {
+  HANDLE handle = nullptr;
+};
+
+NamedMutex::NamedMutex(const char* name) : impl_(std::make_unique<Impl>()) {
+  if (name && *name) impl_->handle = CreateMutexA(nullptr, FALSE, name);
+}
+
+NamedMutex::~NamedMutex() {
+  if (impl_->handle) CloseHandle(impl_->handle);
+}
+
+bool NamedMutex::valid() const { return impl_->handle != nullptr; }
+
+bool NamedMutex::Lock(uint32_t timeout_ms) {
+  if (!impl_->handle) return false;
+  switch (WaitForSingleObject(impl_->handle, timeout_ms)) {
+    case WAIT_OBJECT_0:
+    // The previous owner died holding it; the lock is ours all the same.
+    case WAIT_ABANDONED: return true;
+    default: return false;
+  }
+}
+
+void NamedMutex::Unlock() {
+  if (impl_->handle) ReleaseMutex(impl_->handle);
+}
+
 }  // namespace morvex::platform

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "imaging/adjust_kernels.h"
+#include "imaging/cpu_info.h"
 #include "imaging/demosaic_rows.h"
 
 namespace morvex::imaging {
@@ -118,19 +120,80 @@ int32_t NextExposure(int32_t current, double factor, int32_t minimum, int32_t ma
 
 // ---- Mask filter ------------------------------------------------------------
 
-namespace {
+namespace detail {
 
-// floor(n × 256 / d) for n, d in 0 … 255, d > 0: the 8-bit flat field
-// without a division per pixel. Built once per process.
-const uint16_t* FlatFieldQuotients() {
-  static const std::vector<uint16_t> table = [] {
-    std::vector<uint16_t> t(256 * 256, 0);
-    for (int d = 1; d < 256; ++d)
-      for (int n = 0; n < 256; ++n) t[d * 256 + n] = static_cast<uint16_t>((n * 256) / d);
-    return t;
-  }();
-  return table.data();
+void MaskRow8Scalar(uint8_t* v, const uint8_t* d, const uint8_t* w, int32_t n) {
+  for (int32_t c = 0; c < n; ++c) {
+    const int32_t span = w[c] - d[c];
+    const int32_t num = v[c] - d[c];
+    // ((v − D) × 256) / (Wt − D) truncated toward zero. |num × 256| < 2^16
+    // and |span| < 2^8 keep the single-precision quotient off every integer
+    // it does not equal, so its truncation is the exact one.
+    const float q = static_cast<float>(num * 256) / static_cast<float>(span != 0 ? span : 1);
+    if (span != 0) v[c] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(q), 0, 255));
+  }
 }
+
+void SharpenRow8Scalar(const uint16_t* col, const uint8_t* src, uint8_t* dst, int32_t x0, int32_t x1,
+                       int32_t strength) {
+  for (int32_t x = x0; x < x1; ++x) {
+    const int32_t v = src[x];
+    const int32_t blur = (col[x - 2] + col[x - 1] + col[x] + col[x + 1]) >> 4;
+    dst[x] = static_cast<uint8_t>(std::clamp(v + (strength * (v - blur)) / 10, 0, 255));
+  }
+}
+
+void MaskRow16Scalar(uint16_t* v, const uint16_t* d, const uint16_t* w, int32_t n) {
+  for (int32_t c = 0; c < n; ++c) {
+    if (w[c] <= d[c]) continue;
+    const int32_t num = v[c] - d[c];
+    const int32_t span = w[c] - d[c];
+    int32_t value;
+    if (num <= 0) {
+      value = 0;
+    } else if (num >= span) {
+      value = 4095;
+    } else {
+      // num × 4096 < 2^28 and span < 2^16: the double quotient truncates to
+      // exactly the integer quotient.
+      value = static_cast<int32_t>(static_cast<double>(num << 12) / static_cast<double>(span));
+    }
+    v[c] = static_cast<uint16_t>(value * 16);
+  }
+}
+
+void SharpenRow16Scalar(const uint32_t* col, const uint16_t* src, uint16_t* dst, int32_t x0, int32_t x1,
+                        int32_t strength) {
+  for (int32_t x = x0; x < x1; ++x) {
+    const int32_t v = src[x];
+    const auto blur = static_cast<int32_t>((col[x - 2] + col[x - 1] + col[x] + col[x + 1]) >> 4);
+    dst[x] = static_cast<uint16_t>(std::clamp(v + (strength * (v - blur)) / 10, 0, 65535));
+  }
+}
+
+void GreyGainsRow16Scalar(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even, int32_t offset_even,
+                          int32_t gain_odd, int32_t offset_odd, int32_t maximum) {
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t g = (k & 1) ? gain_odd : gain_even;
+    const int32_t o = (k & 1) ? offset_odd : offset_even;
+    dst[k] = static_cast<uint16_t>(std::clamp(o + ((g * static_cast<int32_t>(src[k])) >> 7), 0, maximum));
+  }
+}
+
+GreyKernels ScalarGreyKernels() {
+  return {&MaskRow8Scalar, &SharpenRow8Scalar, &MaskRow16Scalar, &SharpenRow16Scalar, &GreyGainsRow16Scalar};
+}
+
+GreyKernels ChooseGreyKernels() {
+  if (SimdEnabled() && (GetCpuInfo().usable & kCpuSse2) != 0) {
+    return {&MaskRow8Sse2, &SharpenRow8Sse2, &MaskRow16Sse2, &SharpenRow16Sse2, &GreyGainsRow16Sse2};
+  }
+  return ScalarGreyKernels();
+}
+
+}  // namespace detail
+
+namespace {
 
 bool ReferencesFit(const CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t bits) {
   return !raw.empty() && !dark.empty() && !white.empty() && raw.bits_per_pixel() == bits &&
@@ -154,20 +217,10 @@ bool MaskFilter8(CDibImage& raw, const CDibImage& dark, const CDibImage& white, 
   if (!ReferencesFit(raw, dark, white, 8)) return false;
   int32_t c0, c1, r0, r1;
   if (!OverlapOf(raw, dark, x_offset, y_offset, &c0, &c1, &r0, &r1)) return true;
-  const uint16_t* quotients = FlatFieldQuotients();
+  const detail::MaskRow8Fn row_kernel = detail::ChooseGreyKernels().mask_row8;
   for (int32_t r = r0; r < r1; ++r) {
-    uint8_t* v = raw.row(r);
-    const uint8_t* d = dark.row(y_offset + r) + x_offset;
-    const uint8_t* wt = white.row(y_offset + r) + x_offset;
-    for (int32_t c = c0; c < c1; ++c) {
-      const int32_t span = wt[c] - d[c];
-      if (span == 0) continue;
-      const int32_t n = v[c] - d[c];
-      // ((v − D) × 256) / (Wt − D), truncated toward zero.
-      const int32_t q = quotients[std::abs(span) * 256 + std::abs(n)];
-      const int32_t value = ((n < 0) != (span < 0)) ? -q : q;
-      v[c] = static_cast<uint8_t>(std::clamp(value, 0, 255));
-    }
+    row_kernel(raw.row(r) + c0, dark.row(y_offset + r) + x_offset + c0, white.row(y_offset + r) + x_offset + c0,
+               c1 - c0);
   }
   return true;
 }
@@ -177,26 +230,11 @@ bool MaskFilter16(CDibImage& raw, const CDibImage& dark, const CDibImage& white,
   if (!ReferencesFit(raw, dark, white, 16)) return false;
   int32_t c0, c1, r0, r1;
   if (!OverlapOf(raw, dark, x_offset, y_offset, &c0, &c1, &r0, &r1)) return true;
+  const detail::MaskRow16Fn row_kernel = detail::ChooseGreyKernels().mask_row16;
   for (int32_t r = r0; r < r1; ++r) {
-    auto* v = reinterpret_cast<uint16_t*>(raw.row(r));
-    const auto* d = reinterpret_cast<const uint16_t*>(dark.row(y_offset + r)) + x_offset;
-    const auto* wt = reinterpret_cast<const uint16_t*>(white.row(y_offset + r)) + x_offset;
-    for (int32_t c = c0; c < c1; ++c) {
-      if (wt[c] <= d[c]) continue;
-      const int32_t n = v[c] - d[c];
-      const int32_t span = wt[c] - d[c];
-      int32_t value;
-      if (n <= 0) {
-        value = 0;
-      } else if (n >= span) {
-        value = 4095;
-      } else {
-        // n × 4096 < 2^28 and span < 2^16: the double quotient truncates to
-        // exactly the integer quotient, and divides faster.
-        value = static_cast<int32_t>(static_cast<double>(n << 12) / static_cast<double>(span));
-      }
-      v[c] = static_cast<uint16_t>(value * 16);
-    }
+    row_kernel(reinterpret_cast<uint16_t*>(raw.row(r)) + c0,
+               reinterpret_cast<const uint16_t*>(dark.row(y_offset + r)) + x_offset + c0,
+               reinterpret_cast<const uint16_t*>(white.row(y_offset + r)) + x_offset + c0, c1 - c0);
   }
   return true;
 }
@@ -205,52 +243,63 @@ bool MaskFilter16(CDibImage& raw, const CDibImage& dark, const CDibImage& white,
 
 namespace {
 
+// Row y of a defect map read at the raw image's byte offsets, and how many
+// of its samples exist; null when the map cannot be used.
+template <typename T>
+const T* MapRow(const CDibImage* map, size_t row_offset, int32_t width, int32_t* usable) {
+  *usable = 0;
+  if (map == nullptr || map->empty() || map->bytes_per_pixel() != static_cast<int32_t>(sizeof(T)) ||
+      row_offset >= map->size_bytes()) {
+    return nullptr;
+  }
+  *usable = static_cast<int32_t>(std::min<size_t>(width, (map->size_bytes() - row_offset) / sizeof(T)));
+  return reinterpret_cast<const T*>(map->pixels() + row_offset);
+}
+
 template <typename T>
 bool DotFilterImpl(CDibImage& raw, int32_t threshold, const CDibImage* dark_map, const CDibImage* white_map,
                    std::vector<uint8_t>& flags) {
   const int32_t w = raw.width(), h = raw.height();
   if (w < 9 || h < 9) return true;
-  const size_t bpp = sizeof(T);
   flags.assign(static_cast<size_t>(w) * h, 0);
-  auto marked = [&](const CDibImage* map, size_t offset) {
-    if (map == nullptr || map->empty() || map->bytes_per_pixel() != static_cast<int32_t>(bpp) ||
-        offset + bpp > map->size_bytes()) {
-      return false;
-    }
-    T value;
-    std::memcpy(&value, map->pixels() + offset, bpp);
-    return value != 0;
-  };
-  auto at = [&](int32_t x, int32_t y) -> int32_t { return reinterpret_cast<const T*>(raw.row(y))[x]; };
+  const int32_t x_end = w - 4;  // columns 4 … W − 5
   for (int32_t y = 4; y <= h - 5; ++y) {
     const T* up = reinterpret_cast<const T*>(raw.row(y - 1));
     const T* row = reinterpret_cast<const T*>(raw.row(y));
     const T* down = reinterpret_cast<const T*>(raw.row(y + 1));
-    uint8_t* flag_row = flags.data() + static_cast<size_t>(y) * w;
-    const size_t row_offset = static_cast<size_t>(y) * raw.stride();
-    for (int32_t x = 4; x <= w - 5; ++x) {
+    uint8_t* f = flags.data() + static_cast<size_t>(y) * w;
+    for (int32_t x = 4; x < x_end; ++x) {
       const int32_t v = row[x];
       const int32_t around = (up[x] + down[x] + row[x - 1] + row[x + 1]) >> 2;
-      const size_t offset = row_offset + x * bpp;
-      if (std::abs(v - around) >= threshold || marked(dark_map, offset) || marked(white_map, offset)) {
-        flag_row[x] = 1;
-      }
+      const int32_t d = v - around;
+      f[x] = static_cast<uint8_t>((d < 0 ? -d : d) >= threshold);
+    }
+    const size_t row_offset = static_cast<size_t>(y) * raw.stride();
+    for (const CDibImage* map : {dark_map, white_map}) {
+      int32_t usable = 0;
+      const T* m = MapRow<T>(map, row_offset, x_end, &usable);
+      for (int32_t x = 4; x < usable; ++x) f[x] |= static_cast<uint8_t>(m[x] != 0);
     }
   }
   auto flagged = [&](int32_t x, int32_t y) { return flags[static_cast<size_t>(y) * w + x] != 0; };
   for (int32_t y = 4; y <= h - 5; ++y) {
     T* row = reinterpret_cast<T*>(raw.row(y));
-    for (int32_t x = 4; x <= w - 5; ++x) {
-      if (!flagged(x, y)) continue;
+    const uint8_t* f = flags.data() + static_cast<size_t>(y) * w;
+    const uint8_t* scan = f + 4;
+    const uint8_t* end = f + x_end;
+    // Defects are rare: jump from one flag to the next.
+    while (scan < end && (scan = static_cast<const uint8_t*>(std::memchr(scan, 1, static_cast<size_t>(end - scan))))) {
+      const auto x = static_cast<int32_t>(scan - f);
+      ++scan;
       int32_t sum = 0, found = 0;
       for (int32_t k = x - 1; k >= 0; --k)
-        if (!flagged(k, y)) { sum += at(k, y), ++found; break; }
+        if (!f[k]) { sum += row[k], ++found; break; }
       for (int32_t k = x + 1; k < w; ++k)
-        if (!flagged(k, y)) { sum += at(k, y), ++found; break; }
+        if (!f[k]) { sum += row[k], ++found; break; }
       for (int32_t k = y - 1; k >= 0; --k)
-        if (!flagged(x, k)) { sum += at(x, k), ++found; break; }
+        if (!flagged(x, k)) { sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found; break; }
       for (int32_t k = y + 1; k < h; ++k)
-        if (!flagged(x, k)) { sum += at(x, k), ++found; break; }
+        if (!flagged(x, k)) { sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found; break; }
       if (found > 0) row[x] = static_cast<T>(sum / found);
     }
   }
@@ -286,40 +335,53 @@ int32_t SignificantMaximum(int32_t bits) {
   }
 }
 
-namespace {
-template <typename T>
-int GreyGainsImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
-                  int32_t src_stride, int32_t mode, const GreyGainsArgs& args, int32_t maximum) {
+int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+               int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
+  if (dst_bpp != 1 || src_bpp != 1 || extra == nullptr) return 0;
+  const auto& args = *static_cast<const GreyGainsArgs*>(extra);
+  // Four 256-entry tables, one per cell position, instead of the
+  // arithmetic per pixel.
+  uint8_t tables[4][256];
+  for (int cell = 0; cell < 4; ++cell) {
+    const int32_t g = std::clamp(args.gains.gain[cell], 0, 32767);
+    for (int32_t v = 0; v < 256; ++v) {
+      tables[cell][v] = static_cast<uint8_t>(std::clamp(args.gains.offset[cell] + ((g * v) >> 7), 0, 255));
+    }
+  }
   for (int32_t i = 0; i < r.height(); ++i) {
     const int32_t y = r.top + i;
-    const T* s = reinterpret_cast<const T*>(src + static_cast<int64_t>(y) * src_stride);
-    T* d = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x;
-    const int64_t g[2] = {args.gains.gain[GreyCellIndex(mode, r.left, y)],
-                          args.gains.gain[GreyCellIndex(mode, r.left + 1, y)]};
-    const int64_t o[2] = {args.gains.offset[GreyCellIndex(mode, r.left, y)],
-                          args.gains.offset[GreyCellIndex(mode, r.left + 1, y)]};
-    for (int32_t k = 0; k < r.width(); ++k) {
-      const int64_t v = o[k & 1] + (g[k & 1] * s[r.left + k]) / 128;
-      d[k] = static_cast<T>(std::clamp<int64_t>(v, 0, maximum));
+    const uint8_t* s = src + static_cast<int64_t>(y) * src_stride + r.left;
+    uint8_t* d = dst + static_cast<int64_t>(dst_y + i) * dst_stride + dst_x;
+    const uint8_t* even = tables[GreyCellIndex(param, r.left, y)];
+    const uint8_t* odd = tables[GreyCellIndex(param, r.left + 1, y)];
+    const int32_t n = r.width();
+    int32_t k = 0;
+    for (; k + 1 < n; k += 2) {
+      d[k] = even[s[k]];
+      d[k + 1] = odd[s[k + 1]];
     }
+    if (k < n) d[k] = even[s[k]];
   }
   return 1;
 }
-}  // namespace
 
-int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-               int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
-  if (dst_bpp != 1 || src_bpp != 1 || extra == nullptr) return 0;
-  return GreyGainsImpl<uint8_t>(dst, src, src_rect, dst_x, dst_y, dst_stride, src_stride, param,
-                                *static_cast<const GreyGainsArgs*>(extra), 255);
-}
-
-int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,
-                int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
+int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+                int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
   if (dst_bpp != 2 || src_bpp != 2 || extra == nullptr) return 0;
   const auto& args = *static_cast<const GreyGainsArgs*>(extra);
-  return GreyGainsImpl<uint16_t>(dst, src, src_rect, dst_x, dst_y, dst_stride, src_stride, param, args,
-                                 SignificantMaximum(args.significant_bits));
+  const int32_t maximum = SignificantMaximum(args.significant_bits);
+  const detail::GreyGainsRow16Fn row_kernel = detail::ChooseGreyKernels().grey_gains_row16;
+  for (int32_t i = 0; i < r.height(); ++i) {
+    const int32_t y = r.top + i;
+    const int32_t even = GreyCellIndex(param, r.left, y), odd = GreyCellIndex(param, r.left + 1, y);
+    // Gains and values are never negative, so (g × v) / 128 is a shift;
+    // gains are held below 2^15 so the product fits 32 bits.
+    row_kernel(reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(y) * src_stride) + r.left,
+               reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x, r.width(),
+               std::clamp(args.gains.gain[even], 0, 32767), args.gains.offset[even],
+               std::clamp(args.gains.gain[odd], 0, 32767), args.gains.offset[odd], maximum);
+  }
+  return 1;
 }
 
 bool AutoGreyBalance(const CDibImage& raw, int32_t bayer_mode, GreyGains& gains) {
@@ -482,6 +544,91 @@ int ApplyToneTable(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_
 }
 
 namespace {
+// The post table on the samples the interior pass did not write: the two
+// outer rows and columns, or everything on images too small to sharpen.
+template <typename T>
+void PostOutsideInterior(uint8_t* dst, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
+                         const void* post_table) {
+  if (post_table == nullptr) return;
+  const T* post = static_cast<const T*>(post_table);
+  const int32_t w = r.width(), h = r.height();
+  const bool small = w < 5 || h < 5;
+  for (int32_t y = 0; y < h; ++y) {
+    T* d = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride) + dst_x;
+    if (small || y < 2 || y >= h - 2) {
+      for (int32_t x = 0; x < w; ++x) d[x] = post[d[x]];
+    } else {
+      d[0] = post[d[0]], d[1] = post[d[1]], d[w - 2] = post[d[w - 2]], d[w - 1] = post[d[w - 1]];
+    }
+  }
+}
+
+// 8-bit grey: 16-bit column sums and the row kernel.
+void SharpenGrey8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
+                  int32_t src_stride, const SharpenArgs& args) {
+  const int32_t w = r.width(), h = r.height();
+  if (w < 5 || h < 5) return;
+  auto src_row = [&](int32_t y) { return src + static_cast<int64_t>(r.top + y) * src_stride + r.left; };
+  std::vector<uint16_t> local;
+  std::vector<uint16_t>& columns = args.scratch16 ? *args.scratch16 : local;
+  columns.assign(static_cast<size_t>(w), 0);
+  uint16_t* col = columns.data();
+  for (int32_t y = 0; y < 4; ++y) {
+    const uint8_t* s = src_row(y);
+    for (int32_t x = 0; x < w; ++x) col[x] = static_cast<uint16_t>(col[x] + s[x]);
+  }
+  const int32_t strength = args.table[255 + 10];  // T[10] = s
+  const auto* post = static_cast<const uint8_t*>(args.post_table);
+  const detail::SharpenRow8Fn row_kernel = detail::ChooseGreyKernels().sharpen_row8;
+  for (int32_t y = 2; y < h - 2; ++y) {
+    if (y > 2) {
+      const uint8_t* gone = src_row(y - 3);
+      const uint8_t* added = src_row(y + 1);
+      for (int32_t x = 0; x < w; ++x) col[x] = static_cast<uint16_t>(col[x] + added[x] - gone[x]);
+    }
+    uint8_t* d = dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x;
+    row_kernel(col, src_row(y), d, 2, w - 2, strength);
+    if (post != nullptr) {
+      for (int32_t x = 2; x < w - 2; ++x) d[x] = post[d[x]];
+    }
+  }
+}
+
+// Grey images: column sums and the 4-wide window as plain loops.
+template <typename T>
+void SharpenGrey(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
+                 int32_t src_stride, const SharpenArgs& args, int32_t maximum) {
+  const int32_t w = r.width(), h = r.height();
+  if (w < 5 || h < 5) return;
+  auto src_row = [&](int32_t y) {
+    return reinterpret_cast<const T*>(src + static_cast<int64_t>(r.top + y) * src_stride) + r.left;
+  };
+  std::vector<uint32_t>& columns = *args.scratch;
+  columns.assign(static_cast<size_t>(w), 0);
+  uint32_t* col = columns.data();
+  for (int32_t y = 0; y < 4; ++y) {
+    const T* s = src_row(y);
+    for (int32_t x = 0; x < w; ++x) col[x] += s[x];
+  }
+  // T[d] = (s × d) / 10 is evaluated directly (T[10] is s): the same
+  // values as the table.
+  const int32_t strength = args.table[maximum + 10];
+  const T* post = static_cast<const T*>(args.post_table);
+  const detail::SharpenRow16Fn row_kernel = detail::ChooseGreyKernels().sharpen_row16;
+  for (int32_t y = 2; y < h - 2; ++y) {
+    if (y > 2) {
+      const T* gone = src_row(y - 3);
+      const T* added = src_row(y + 1);
+      for (int32_t x = 0; x < w; ++x) col[x] = col[x] + added[x] - gone[x];
+    }
+    T* d = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride) + dst_x;
+    row_kernel(col, src_row(y), d, 2, w - 2, strength);
+    if (post != nullptr) {
+      for (int32_t x = 2; x < w - 2; ++x) d[x] = post[d[x]];
+    }
+  }
+}
+
 template <typename T>
 void SharpenImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
                  int32_t src_bpp, int32_t dst_stride, int32_t src_stride, const SharpenArgs& args, int32_t channels,
@@ -534,6 +681,18 @@ int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_
       !LayoutOf(dst_bpp, &layout)) {
     return 0;
   }
+  if (layout.channels == 1) {
+    if (layout.sample_bytes == 1) {
+      SharpenGrey8(dst, src, src_rect, dst_x, dst_y, dst_stride, src_stride, *args);
+      PostOutsideInterior<uint8_t>(dst, src_rect, dst_x, dst_y, dst_stride, args->post_table);
+    } else {
+      SharpenGrey<uint16_t>(dst, src, src_rect, dst_x, dst_y, dst_stride, src_stride, *args, 65535);
+      PostOutsideInterior<uint16_t>(dst, src_rect, dst_x, dst_y, dst_stride, args->post_table);
+    }
+    return 1;
+  }
+  if (args->post_table != nullptr) return 0;  // grey layouts only
+  if (src_rect.width() < 5 || src_rect.height() < 5) return 1;
   if (layout.sample_bytes == 1) {
     SharpenImpl<uint8_t>(dst, src, src_rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, *args,
                          layout.channels, 255);
@@ -574,6 +733,44 @@ const int32_t* ToneTables::Sharpness8(int32_t v) {
 }
 const int32_t* ToneTables::Sharpness16(int32_t v) {
   return Get(sharp16_, sharp16_key_, v, 131071, [](int32_t s, int32_t* t) { BuildSharpnessTable(s, 65535, t); });
+}
+
+namespace {
+template <typename T>
+void ComposeChain(int32_t maximum, const T* gamma, const T* contrast, const T* brightness, T* out) {
+  for (int32_t i = 0; i <= maximum; ++i) {
+    T v = static_cast<T>(i);
+    if (gamma) v = gamma[v];
+    if (contrast) v = contrast[v];
+    if (brightness) v = brightness[v];
+    out[i] = v;
+  }
+}
+}  // namespace
+
+const uint8_t* ToneTables::Chain8(int32_t gamma, int32_t contrast, int32_t brightness) {
+  if (chain8_.size() != 256 || chain8_key_[0] != gamma || chain8_key_[1] != contrast ||
+      chain8_key_[2] != brightness) {
+    chain8_.resize(256);
+    ComposeChain<uint8_t>(255, gamma != 100 ? Gamma8(gamma) : nullptr, contrast != 0 ? Contrast8(contrast) : nullptr,
+                          brightness != 0 ? Brightness8(brightness) : nullptr, chain8_.data());
+    chain8_key_[0] = gamma, chain8_key_[1] = contrast, chain8_key_[2] = brightness;
+    ++builds_;
+  }
+  return chain8_.data();
+}
+
+const uint16_t* ToneTables::Chain16(int32_t gamma, int32_t contrast, int32_t brightness) {
+  if (chain16_.size() != 65536 || chain16_key_[0] != gamma || chain16_key_[1] != contrast ||
+      chain16_key_[2] != brightness) {
+    chain16_.resize(65536);
+    ComposeChain<uint16_t>(65535, gamma != 100 ? Gamma16(gamma) : nullptr,
+                           contrast != 0 ? Contrast16(contrast) : nullptr,
+                           brightness != 0 ? Brightness16(brightness) : nullptr, chain16_.data());
+    chain16_key_[0] = gamma, chain16_key_[1] = contrast, chain16_key_[2] = brightness;
+    ++builds_;
+  }
+  return chain16_.data();
 }
 
 }  // namespace morvex::imaging

@@ -103,10 +103,15 @@ int ApplyToneTable(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32
 
 struct SharpenArgs {
   const int32_t* table = nullptr;  // centred: table[max + d]
-  std::vector<uint32_t>* scratch = nullptr;  // column sums, reused
+  std::vector<uint32_t>* scratch = nullptr;    // column sums, reused
+  std::vector<uint16_t>* scratch16 = nullptr;  // 8-bit grey column sums, reused (optional)
+  // Optional per-sample table applied to every destination sample
+  // afterwards (grey layouts only; the following brightness step).
+  const void* post_table = nullptr;
 };
 // out = v + T[v − blur] over 2 … W − 3 and 2 … H − 3, blur = mean of the
-// 4 × 4 source samples at x − 2 … x + 1, y − 2 … y + 1; extra = SharpenArgs*.
+// 4 × 4 source samples at x − 2 … x + 1, y − 2 … y + 1; the outer two rows
+// and columns keep their values; extra = SharpenArgs*.
 int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
             int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra);
 
@@ -121,6 +126,10 @@ class ToneTables {
   const uint16_t* Brightness16(int32_t brightness);
   const int32_t* Sharpness8(int32_t sharpness);   // centred at 255
   const int32_t* Sharpness16(int32_t sharpness);  // centred at 65535
+  // Gamma, then contrast, then brightness composed into one table (the
+  // neutral value of a step leaves it out): one pass instead of three.
+  const uint8_t* Chain8(int32_t gamma, int32_t contrast, int32_t brightness);
+  const uint16_t* Chain16(int32_t gamma, int32_t contrast, int32_t brightness);
   // How many tables were built so far (the cache's effect is observable).
   uint32_t builds() const { return builds_; }
 
@@ -130,6 +139,9 @@ class ToneTables {
   std::vector<uint8_t> gamma8_, contrast8_, brightness8_;
   std::vector<uint16_t> gamma16_, contrast16_, brightness16_;
   std::vector<int32_t> sharp8_, sharp16_;
+  std::vector<uint8_t> chain8_;
+  std::vector<uint16_t> chain16_;
+  int32_t chain8_key_[3] = {INT32_MIN, 0, 0}, chain16_key_[3] = {INT32_MIN, 0, 0};
   int32_t gamma8_key_ = INT32_MIN, gamma16_key_ = INT32_MIN, contrast8_key_ = INT32_MIN,
           contrast16_key_ = INT32_MIN, brightness8_key_ = INT32_MIN, brightness16_key_ = INT32_MIN,
           sharp8_key_ = INT32_MIN, sharp16_key_ = INT32_MIN;

@@ -1,5 +1,6 @@
 #include "imaging/cpu_info.h"
 
+#include <atomic>
 #include <cstring>
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -96,6 +97,13 @@ CpuInfo Detect() {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<bool> g_simd_enabled{true};
+}  // namespace
+
+void SetSimdEnabled(bool enabled) { g_simd_enabled.store(enabled, std::memory_order_relaxed); }
+bool SimdEnabled() { return g_simd_enabled.load(std::memory_order_relaxed); }
 
 const CpuInfo& GetCpuInfo() {
   static const CpuInfo info = Detect();

@@ -32,4 +32,9 @@ struct CpuInfo {
 // The description of the processor this process runs on.
 const CpuInfo& GetCpuInfo();
 
+// Off forces every imaging routine onto its scalar reference (for
+// comparisons, and as a safety switch); on by default.
+void SetSimdEnabled(bool enabled);
+bool SimdEnabled();
+
 }  // namespace morvex::imaging

@@ -14,8 +14,6 @@ using detail::RowPhase0;
 
 namespace {
 
-std::atomic<bool> g_simd_enabled{true};
-
 // Per-depth saturation: 8-bit results saturate at S × w ≥ 0x80000, 16-bit
 // ones at 0x8000000; both are exactly the values whose shift exceeds the
 // sample range.
@@ -202,11 +200,9 @@ int Demosaic16Border(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int
                               GainsOf(extra));
 }
 
-void SetDemosaicSimdEnabled(bool enabled) { g_simd_enabled.store(enabled, std::memory_order_relaxed); }
-bool DemosaicSimdEnabled() { return g_simd_enabled.load(std::memory_order_relaxed); }
 
 ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains) {
-  if (dst_bits != 24 || gains.red > 200 || gains.green > 200 || gains.blue > 200 || !DemosaicSimdEnabled()) {
+  if (dst_bits != 24 || gains.red > 200 || gains.green > 200 || gains.blue > 200 || !SimdEnabled()) {
     return &Demosaic8Scalar;
   }
   // Chosen once per process: the processor does not change.

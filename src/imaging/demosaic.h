@@ -50,10 +50,6 @@ ImageOperation Demosaic8Sse2Routine();
 ImageOperation Demosaic8Ssse3Routine();
 ImageOperation Demosaic8Avx2Routine();
 
-// Forces the scalar routine (for comparisons and as a safety switch).
-void SetDemosaicSimdEnabled(bool enabled);
-bool DemosaicSimdEnabled();
-
 // The 8-bit interior routine for this destination depth and gains: scalar
 // for 32-bit output or any gain above 200, otherwise the widest vector
 // routine the processor runs.

@@ -122,15 +122,18 @@ bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSet
   auto apply_table = [&](const void* table) {
     output.Apply(&ApplyToneTable, output, nullptr, 0, 0, 0, const_cast<void*>(table));
   };
-  if (settings.gamma != 100) {
-    apply_table(wide ? static_cast<const void*>(tables_.Gamma16(settings.gamma)) : tables_.Gamma8(settings.gamma));
-  }
-  if (settings.contrast != 0) {
-    apply_table(wide ? static_cast<const void*>(tables_.Contrast16(settings.contrast))
-                     : tables_.Contrast8(settings.contrast));
+  // Gamma and contrast (and brightness, when no sharpening sits between
+  // them) are per-sample tables: composed, they make one pass.
+  const bool sharpen = settings.sharpness != 0;
+  const int32_t chained_brightness = sharpen ? 0 : settings.brightness;
+  if (settings.gamma != 100 || settings.contrast != 0 || chained_brightness != 0) {
+    apply_table(wide ? static_cast<const void*>(tables_.Chain16(settings.gamma, settings.contrast, chained_brightness))
+                     : tables_.Chain8(settings.gamma, settings.contrast, chained_brightness));
   }
   bool ok = true;
-  if (settings.sharpness != 0) {
+  const bool grey = output.bits_per_pixel() <= 16;
+  bool brightness_done = false;
+  if (sharpen) {
     if (work != nullptr && (work->width() != output.width() || work->height() != output.height() ||
                             work->bits_per_pixel() != output.bits_per_pixel())) {
       work->CopyGeometry(&output);
@@ -138,15 +141,21 @@ bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSet
     if (work != nullptr && !work->empty() && work->size_bytes() == output.size_bytes()) {
       std::memcpy(work->pixels(), output.pixels(), output.size_bytes());
       SharpenArgs args{wide ? tables_.Sharpness16(settings.sharpness) : tables_.Sharpness8(settings.sharpness),
-                       &sharpen_columns_};
+                       &sharpen_columns_, &sharpen_columns16_};
+      // Grey outputs take the brightness table inside the same pass.
+      if (grey && settings.brightness != 0) {
+        args.post_table = wide ? static_cast<const void*>(tables_.Brightness16(settings.brightness))
+                               : tables_.Brightness8(settings.brightness);
+        brightness_done = true;
+      }
       output.Apply(&Sharpen, *work, nullptr, 0, 0, 0, &args);
     } else {
       ok = false;
     }
-  }
-  if (settings.brightness != 0) {
-    apply_table(wide ? static_cast<const void*>(tables_.Brightness16(settings.brightness))
-                     : tables_.Brightness8(settings.brightness));
+    if (settings.brightness != 0 && !brightness_done) {
+      apply_table(wide ? static_cast<const void*>(tables_.Brightness16(settings.brightness))
+                       : tables_.Brightness8(settings.brightness));
+    }
   }
   return ok;
 }

@@ -85,6 +85,7 @@ class FramePipeline {
   SaturationTable saturation_;
   std::vector<uint8_t> dot_flags_;
   std::vector<uint32_t> sharpen_columns_;
+  std::vector<uint16_t> sharpen_columns16_;
   CDibImage mirror_temp_;
 };
 

@@ -69,8 +69,8 @@ void ExpectMatchesReference(const CDibImage& out, const CDibImage& raw, int32_t 
 
 class ScalarOnly : public ::testing::Test {
  protected:
-  void SetUp() override { SetDemosaicSimdEnabled(false); }
-  void TearDown() override { SetDemosaicSimdEnabled(true); }
+  void SetUp() override { SetSimdEnabled(false); }
+  void TearDown() override { SetSimdEnabled(true); }
 };
 
 TEST(DemosaicWeights, GainHundredIsWeight128) {
@@ -238,9 +238,9 @@ TEST(Demosaic, TinyImagesStayInside) {
         test::FillRandom(raw, static_cast<uint32_t>(w * 10 + h), 4095);
         for (int32_t mode = 0; mode < 4; ++mode) ASSERT_TRUE(Demosaic(out, raw, mode, BayerGains{}));
         if (w >= 4 && h >= 4) {
-          SetDemosaicSimdEnabled(false);
+          SetSimdEnabled(false);
           ASSERT_TRUE(Demosaic(out, raw, 3, BayerGains{}));
-          SetDemosaicSimdEnabled(true);
+          SetSimdEnabled(true);
           ExpectMatchesReference(out, raw, 3, 100, 100);
         }
       }
@@ -265,9 +265,9 @@ TEST(DemosaicChoice, ScalarForThirtyTwoBitsOrGainsAbove200) {
   EXPECT_EQ(ChooseDemosaic8(24, BayerGains{201, 100, 100}), &Demosaic8Scalar);
   EXPECT_EQ(ChooseDemosaic8(24, BayerGains{100, 201, 100}), &Demosaic8Scalar);
   EXPECT_EQ(ChooseDemosaic8(24, BayerGains{100, 100, 201}), &Demosaic8Scalar);
-  SetDemosaicSimdEnabled(false);
+  SetSimdEnabled(false);
   EXPECT_EQ(ChooseDemosaic8(24, BayerGains{}), &Demosaic8Scalar);
-  SetDemosaicSimdEnabled(true);
+  SetSimdEnabled(true);
   if (GetCpuInfo().usable & kCpuSse2) {
     EXPECT_NE(ChooseDemosaic8(24, BayerGains{200, 200, 200}), &Demosaic8Scalar);
   }

@@ -17,7 +17,8 @@ class SharedMemory {
   ~SharedMemory();
   SharedMemory(const SharedMemory&) = delete;
   SharedMemory& operator=(const SharedMemory&) = delete;
-  // Opens or creates the mapping and maps the whole view.
+  // Opens or creates the mapping and maps `size` bytes of it; fails when an
+  // existing mapping is smaller than that.
   bool Open(const char* name, size_t size, Mode mode);
   void Close();
   bool valid() const { return data_ != nullptr; }

@@ -22,7 +22,8 @@ class Thread {
   // Waits up to timeout_ms for the thread to end; true when it has ended and
   // was joined.
   bool Join(uint32_t timeout_ms = 0xFFFFFFFFu);
-  // The priority actually in effect, as the system reports it.
+  // The priority actually in effect, as the system reports it. Natively,
+  // where unprivileged processes get no real-time priorities, the one asked for.
   ThreadPriority priority() const;
 
  private:

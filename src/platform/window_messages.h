@@ -12,8 +12,10 @@ using WindowHandle = void*;  // HWND on Windows
 // SetPostedMessageSink (tests), or nowhere. Returns the system's result.
 bool PostWindowMessage(WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
-// Native builds only: observe posted messages. Thread-safe; pass an empty
-// function to remove the sink.
+// Observe posted messages (tests). While a sink is set it takes every posted
+// message instead of the windows, in both builds. Thread-safe; pass an empty
+// function to remove the sink: once that returns, the old sink is no longer
+// running and is never called again. Not to be called from inside a sink.
 using PostedMessageSink = std::function<void(WindowHandle, uint32_t, uintptr_t, intptr_t)>;
 void SetPostedMessageSink(PostedMessageSink sink);
 

@@ -2,6 +2,8 @@
 // between processes. The program re-executes itself with "--child=<role>".
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -46,6 +48,17 @@ int ChildNoSharedMemory(const std::string& name) {
   return memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kOpenExisting) ? kChildWrongState : kChildOk;
 }
 
+// Ends the process while holding the mapping and the lock, as a crash would.
+int ChildAbandon(const std::string& name) {
+  static SharedMemory memory;
+  if (!memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kCreate)) return kChildFailed;
+  std::memcpy(memory.data(), "STALE", 5);
+  static NamedMutex mutex(name.c_str());
+  if (!mutex.Lock(0)) return kChildWrongState;
+  std::fflush(nullptr);
+  std::_Exit(kChildOk);
+}
+
 int ChildSetEvent(const std::string& name) {
   Event event(false, false, name.c_str());
   if (!event.valid()) return kChildFailed;
@@ -71,6 +84,7 @@ int RunChildRole(int argc, char** argv) {
   if (role == "trylock") return ChildTryLock(arg1);
   if (role == "shm") return ChildSharedMemory(arg1);
   if (role == "no-shm") return ChildNoSharedMemory(arg1);
+  if (role == "abandon") return ChildAbandon(arg1);
   if (role == "event") return ChildSetEvent(arg1);
   if (role == "settings") return ChildWriteSettings(arg1, arg2);
   return kChildUsage;
@@ -130,6 +144,17 @@ TEST(SharedMemory, VanishesWithItsLastUser) {
   EXPECT_EQ(static_cast<char*>(again.data())[0], 0);
 }
 
+TEST(SharedMemory, AnExistingMappingSmallerThanAskedForIsRefused) {
+  const std::string name = test::UniqueName("small");
+  SharedMemory small;
+  ASSERT_TRUE(small.Open(name.c_str(), 64, SharedMemory::Mode::kCreate));
+  SharedMemory large;
+  EXPECT_FALSE(large.Open(name.c_str(), 1 << 20, SharedMemory::Mode::kCreate));
+  EXPECT_FALSE(large.valid());
+  SharedMemory same;
+  EXPECT_TRUE(same.Open(name.c_str(), 64, SharedMemory::Mode::kOpenExisting));
+}
+
 TEST(SharedMemory, BadArgumentsAreRefused) {
   SharedMemory memory;
   EXPECT_FALSE(memory.Open(nullptr, kMapSize, SharedMemory::Mode::kCreate));
@@ -171,7 +196,30 @@ TEST(SharedMemory, AnotherProcessSeesTheSameBytes) {
   EXPECT_EQ(test::RunSelf({"--child=no-shm", name}), kChildOk) << "the mapping outlived its users";
 }
 
+TEST(SharedMemory, DiesWithAProcessThatEndsWithoutClosing) {
+  const std::string name = test::UniqueName("crash");
+  ASSERT_EQ(test::RunSelf({"--child=abandon", name}), kChildOk);
+  SharedMemory memory;
+  EXPECT_FALSE(memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kOpenExisting));
+  ASSERT_TRUE(memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kCreate));
+  EXPECT_TRUE(memory.created());
+  EXPECT_EQ(static_cast<const char*>(memory.data())[0], 0) << "stale contents survived";
+  NamedMutex also_abandoned(name.c_str());
+  EXPECT_TRUE(also_abandoned.Lock(0));
+  also_abandoned.Unlock();
+}
+
 // ---- named mutex between processes -------------------------------------------
+
+TEST(NamedMutex, AnOwnerThatDiedLeavesItFree) {
+  const std::string name = test::UniqueName("crash");
+  ASSERT_EQ(test::RunSelf({"--child=abandon", name}), kChildOk);
+  NamedMutex mutex(name.c_str());
+  EXPECT_TRUE(mutex.Lock(0));
+  mutex.Unlock();
+  SharedMemory also_abandoned;
+  EXPECT_FALSE(also_abandoned.Open(name.c_str(), kMapSize, SharedMemory::Mode::kOpenExisting));
+}
 
 TEST(NamedMutex, ExcludesAnotherProcess) {
   const std::string name = test::UniqueName("Z3U2-Mutex");

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "MorvexSdk.h"
 #include "api/sdk_chain.h"
@@ -27,11 +28,19 @@ static_assert(sizeof(MORVEX_FRAME_INFO) == sizeof(FrameDescription), "frame desc
 static_assert(offsetof(MORVEX_FRAME_INFO, buffer) == offsetof(FrameDescription, user_buffer),
               "frame description record");
 
+// No exception crosses the C interface: a failed allocation inside an
+// operation becomes kErrBuffer and the export's failure value.
 template <typename R, typename Op>
 R Dispatch(int32_t handle, R unregistered, Op&& op) {
   InstanceLease lease = Registry().Lookup(handle);
   if (!lease) return unregistered;
-  return op(*lease);
+  try {
+    return op(*lease);
+  } catch (const std::bad_alloc&) {
+    lease->RecordError(kErrBuffer);
+  } catch (...) {
+  }
+  return unregistered;
 }
 
 // Narrow buffer of the wide-path twins, in bytes.

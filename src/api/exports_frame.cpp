@@ -33,9 +33,12 @@ int RecordUnsupported(int camera) {
 }  // namespace
 
 int MORVEX_CALL Morvex_Initialize(MORVEX_HWND window) {
-  std::unique_ptr<CMorvex> instance(new (std::nothrow) CMorvex());
-  if (!instance) return 0;
-  const int handle = Registry().Register(std::move(instance));
+  int handle = 0;
+  try {
+    handle = Registry().Register(std::make_unique<CMorvex>());
+  } catch (...) {
+    return 0;  // the instance could not be created; nothing is registered
+  }
   if (handle == 0) return 0;
   // The handle is returned even when initialisation fails; the reasons are
   // in the error history.

@@ -1,15 +1,35 @@
 #include "api/sdk_chain.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <vector>
 
 namespace morvex::api {
 namespace {
 
 // The gates whose leases the calling thread holds, so that a release from
-// inside a call does not wait for itself.
-thread_local std::vector<const CallGate*> t_held_gates;
+// inside a call does not wait for itself. Plain data: a thread-local with a
+// destructor would outlive an unloaded DLL.
+constexpr int kMaxHeldGates = 32;
+thread_local const CallGate* t_held_gates[kMaxHeldGates];
+thread_local int t_held_count;
+
+void NoteHeld(const CallGate* gate) {
+  if (t_held_count < kMaxHeldGates) t_held_gates[t_held_count++] = gate;
+}
+
+void NoteLeft(const CallGate* gate) {
+  for (int i = t_held_count - 1; i >= 0; --i) {
+    if (t_held_gates[i] == gate) {
+      t_held_gates[i] = t_held_gates[--t_held_count];
+      return;
+    }
+  }
+}
+
+int HeldByThisThread(const CallGate* gate) {
+  int held = 0;
+  for (int i = 0; i < t_held_count; ++i) held += t_held_gates[i] == gate ? 1 : 0;
+  return held;
+}
 
 int RuntimeRand() { return std::rand(); }
 
@@ -19,7 +39,7 @@ InstanceLease::InstanceLease(CMorvex* instance, std::shared_ptr<CallGate> gate)
     : instance_(instance), gate_(std::move(gate)) {
   std::lock_guard<std::mutex> lock(gate_->lock);
   ++gate_->calls;
-  t_held_gates.push_back(gate_.get());
+  NoteHeld(gate_.get());
 }
 
 InstanceLease::~InstanceLease() { Reset(); }
@@ -41,8 +61,7 @@ InstanceLease& InstanceLease::operator=(InstanceLease&& other) noexcept {
 
 void InstanceLease::Reset() {
   if (!gate_) return;
-  auto held = std::find(t_held_gates.begin(), t_held_gates.end(), gate_.get());
-  if (held != t_held_gates.end()) t_held_gates.erase(held);
+  NoteLeft(gate_.get());
   std::unique_ptr<CMorvex> doomed;
   {
     std::lock_guard<std::mutex> lock(gate_->lock);
@@ -99,13 +118,14 @@ int32_t CSdkChain::DrawHandleLocked() {
 
 int32_t CSdkChain::Register(std::unique_ptr<CMorvex> instance) {
   if (!instance) return 0;
-  platform::ScopedLock lock(lock_);
   CSDKDATA entry;
-  entry.handle = DrawHandleLocked();
-  entry.instance = instance.release();
   entry.gate = std::make_shared<CallGate>();
+  entry.instance = instance.get();
+  platform::ScopedLock lock(lock_);
+  entry.handle = DrawHandleLocked();
   const int32_t handle = entry.handle;
   CTRing<CSDKDATA>::Insert(std::move(entry));
+  instance.release();  // the ring owns it from here on
   FindLocked(handle);
   return handle;
 }
@@ -129,7 +149,7 @@ bool CSdkChain::Release(int32_t handle) {
     entry->instance = nullptr;
     gate = entry->gate;
   }
-  const auto own_calls = std::count(t_held_gates.begin(), t_held_gates.end(), gate.get());
+  const int own_calls = HeldByThisThread(gate.get());
   {
     std::unique_lock<std::mutex> lock(gate->lock);
     gate->idle.wait(lock, [&] { return gate->calls <= own_calls; });

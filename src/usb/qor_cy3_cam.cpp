@@ -174,7 +174,9 @@ int CQorCy3Cam::SendRequestCC() {
 int CQorCy3Cam::WriteRegister32(uint16_t address, uint32_t value) {
   const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-  return ControlRequest(kRequestTypeVendorOut, kRequestWriteRegister32, static_cast<uint16_t>((address >> 15) & 1),
+  // Bit 15 stays in place in wValue; the firmware joins wValue | wIndex back
+  // into the 16-bit address that request 0xD1 reads.
+  return ControlRequest(kRequestTypeVendorOut, kRequestWriteRegister32, static_cast<uint16_t>(address & 0x8000),
                         static_cast<uint16_t>(address & 0x7FFF), data, sizeof(data), nullptr, nullptr);
 }
 

@@ -130,7 +130,7 @@ TEST_F(ControllerTest, EveryVendorRequestSendsItsExactBlock) {
   EXPECT_EQ(cam_->SendRequestCC(), 1);
   EXPECT_EQ(OnlyRequest(), ExpectedControlBlock(0x42, 0xCC, 0, 0));
   EXPECT_EQ(cam_->WriteRegister32(0x8123, 0xA1B2C3D4u), 1);
-  EXPECT_EQ(OnlyRequest(), ExpectedControlBlock(0x40, 0xD0, 1, 0x0123, {0xD4, 0xC3, 0xB2, 0xA1}));
+  EXPECT_EQ(OnlyRequest(), ExpectedControlBlock(0x40, 0xD0, 0x8000, 0x0123, {0xD4, 0xC3, 0xB2, 0xA1}));
   EXPECT_EQ(cam_->WriteRegister32(0x0456, 7), 1);
   EXPECT_EQ(OnlyRequest(), ExpectedControlBlock(0x40, 0xD0, 0, 0x0456, {7, 0, 0, 0}));
   EXPECT_EQ(cam_->ReadRegister16(0x3456, &word), 1);

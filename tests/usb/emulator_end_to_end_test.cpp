@@ -96,6 +96,12 @@ TEST_F(EmulatedControllerTest, RegistersAndEepromReachTheRightCamera) {
   EXPECT_EQ(cam_->WriteCommand(0x48, address, 2, 0), 1);
   EXPECT_EQ(cam_->ReadCommand(0x48, &read, 1, 0), 1);
   EXPECT_EQ(read, 0x01);
+
+  // 32-bit register writes read back through request 0xD1 at the same address.
+  EXPECT_EQ(cam_->WriteRegister32(0x8123, 0x1234BEEF), 1);
+  uint32_t word = 0xFFFFFFFFu;
+  EXPECT_EQ(cam_->ReadRegister16(0x8123, &word), 1);
+  EXPECT_EQ(word, 0xBEEFu);
 }
 
 TEST_F(EmulatedControllerTest, FramesStreamWithHeaderAndData) {

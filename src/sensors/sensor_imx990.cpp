@@ -22,8 +22,8 @@ constexpr uint8_t High11(int32_t value) { return static_cast<uint8_t>((value >> 
 
 }  // namespace
 
-CSensorIMX990Pair::CSensorIMX990Pair(CControllerBase* controller, uint8_t bus_address,
-                                     platform::Clock& clock, const ChipParameters& chip)
+CSensorIMX990Pair::CSensorIMX990Pair(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock,
+                                     const ChipParameters& chip)
     : CSensorIMX99x(controller, bus_address, clock, chip) {}
 
 int32_t CSensorIMX990Pair::Initialize() {
@@ -42,8 +42,7 @@ int32_t CSensorIMX990Pair::Initialize() {
   return 1;
 }
 
-int32_t CSensorIMX990Pair::SetWindow(int32_t left, int32_t width, int32_t top, int32_t height,
-                                     int32_t mode) {
+int32_t CSensorIMX990Pair::SetWindow(int32_t left, int32_t width, int32_t top, int32_t height, int32_t mode) {
   if (controller_ == nullptr) return 0;
   const int32_t max_width = descriptor_.max_width;
   const int32_t max_height = descriptor_.max_height;
@@ -60,8 +59,7 @@ int32_t CSensorIMX990Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
   const uint8_t binning_select = binning ? 0x11 : 0;
   const uint8_t crop_select = cropped_height ? 2 : 0;
   const int32_t base_frame_length = cropped_height ? height + 36 : BaseFrameLength(binning);
-  const int32_t frame_length =
-      static_cast<int32_t>(base_frame_length * kClockNumerator / kClockDenominator);
+  const int32_t frame_length = static_cast<int32_t>(base_frame_length * kClockNumerator / kClockDenominator);
 
   const int32_t x = (left + 7) & ~7;
   const int32_t w = (width / divisor) & ~3;
@@ -105,8 +103,7 @@ int32_t CSensorIMX990Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
 }
 
 int32_t CSensorIMX990Pair::ReapplyWindow() {
-  return SetWindow(requested_.left, requested_.width, requested_.top, requested_.height,
-                   requested_.mode);
+  return SetWindow(requested_.left, requested_.width, requested_.top, requested_.height, requested_.mode);
 }
 
 int32_t CSensorIMX990Pair::SetExposureLines(int32_t lines) {
@@ -118,8 +115,7 @@ int32_t CSensorIMX990Pair::SetExposureLines(int32_t lines) {
   if (lines > frame_length - kShutterMinimum) {
     // Long exposure: stretch the frame and open the shutter at its start.
     frame_lines = static_cast<int64_t>(lines) + kShutterMinimum;
-    WriteFrameLengthOrdered(chain, static_cast<uint32_t>(frame_lines),
-                            static_cast<uint32_t>(frame_length));
+    WriteFrameLengthOrdered(chain, static_cast<uint32_t>(frame_lines), static_cast<uint32_t>(frame_length));
     chain.Write(imx99x_reg::kShutterStart, kShutterMinimum);
     chain.Write(imx99x_reg::kShutterStart + 1, 0);
     chain.Write(imx99x_reg::kShutterStart + 2, 0);
@@ -143,8 +139,7 @@ int32_t CSensorIMX990Pair::ApplyExposureNs(int64_t nanoseconds) {
 }
 
 int32_t CSensorIMX990Pair::SetExposureTime(int32_t tenth_ms) {
-  const int32_t clamped =
-      std::clamp(tenth_ms, descriptor_.exposure_time_min, descriptor_.exposure_time_max);
+  const int32_t clamped = std::clamp(tenth_ms, descriptor_.exposure_time_min, descriptor_.exposure_time_max);
   if (!ApplyExposureNs(static_cast<int64_t>(clamped) * 100000)) return 0;
   descriptor_.exposure_time = clamped;
   descriptor_.real_exposure = clamped / 10000.0;
@@ -153,8 +148,7 @@ int32_t CSensorIMX990Pair::SetExposureTime(int32_t tenth_ms) {
 
 int32_t CSensorIMX990Pair::SetRealExposureTime(double seconds) {
   if (std::isnan(seconds)) return 0;
-  const double clamped =
-      std::clamp(seconds, descriptor_.real_exposure_min, descriptor_.real_exposure_max);
+  const double clamped = std::clamp(seconds, descriptor_.real_exposure_min, descriptor_.real_exposure_max);
   if (!ApplyExposureNs(static_cast<int64_t>(clamped * 1e9))) return 0;
   descriptor_.real_exposure = clamped;
   descriptor_.exposure_time = static_cast<int32_t>(clamped * 10000);
@@ -171,9 +165,7 @@ int32_t CSensorIMX990Pair::HasTriggerOutput() {
   return controller_ != nullptr && ReadFpgaVersion(&version) && version >= 5 ? 1 : 0;
 }
 
-int32_t CSensorIMX990Pair::HasInternalCorrection() {
-  return FpgaVersionHas(kInternalCorrection) ? 1 : 0;
-}
+int32_t CSensorIMX990Pair::HasInternalCorrection() { return FpgaVersionHas(kInternalCorrection) ? 1 : 0; }
 
 int32_t CSensorIMX990Pair::SupportsColorSetting1() { return FpgaVersionHas(kFastTiming) ? 0 : 1; }
 
@@ -194,12 +186,11 @@ int32_t CSensorIMX990Pair::SetFpgaMode24() {
 
 // IMX990
 
-CSensorIMX990::CSensorIMX990(CControllerBase* controller, uint8_t bus_address,
-                             platform::Clock& clock)
+CSensorIMX990::CSensorIMX990(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock)
     : CSensorIMX990Pair(controller, bus_address, clock,
-                        ChipParameters{kModelCode, kCooledModelCode, 1280, 1024, 1376, 1048, 15,
-                                       16777214, 1064, 138, 0.000020333, 0.0138, 8, 1, 1, true,
-                                       false, false, 0x8024}) {}
+                        ChipParameters{kModelCode, kCooledModelCode, 1280, 1024, 1376, 1048, 15, 16777214,
+                                       1064, 138, 0.000020333, 0.0138, 8, 1, 1, true, false, false, 0x8024}) {
+}
 
 int32_t CSensorIMX990::HorizontalOffset(int32_t mirror_on) {
   if (descriptor_.readout_mode == 1) return mirror_on ? 52 : 4;
@@ -208,8 +199,7 @@ int32_t CSensorIMX990::HorizontalOffset(int32_t mirror_on) {
 
 double CSensorIMX990::LinePeriodNs() {
   if (FpgaVersionHas(kFastTiming)) return kFastLinePeriodNs;
-  return descriptor_.window_height == descriptor_.default_height ? kFullHeightLinePeriodNs
-                                                                 : kLinePeriodNs;
+  return descriptor_.window_height == descriptor_.default_height ? kFullHeightLinePeriodNs : kLinePeriodNs;
 }
 
 void CSensorIMX990::WriteShutterStart(WriteChain& chain, uint32_t start) {
@@ -227,12 +217,10 @@ int32_t CSensorIMX990::SetDataWidth(int32_t wide) {
 
 // IMX991
 
-CSensorIMX991::CSensorIMX991(CControllerBase* controller, uint8_t bus_address,
-                             platform::Clock& clock)
+CSensorIMX991::CSensorIMX991(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock)
     : CSensorIMX990Pair(controller, bus_address, clock,
-                        ChipParameters{kModelCode, kCooledModelCode, 640, 512, 736, 536, 15,
-                                       16777214, 539, 70, 0.000020333, 0.007, 8, 1, 1, false,
-                                       false, false, 0x8024}) {}
+                        ChipParameters{kModelCode, kCooledModelCode, 640, 512, 736, 536, 15, 16777214, 539,
+                                       70, 0.000020333, 0.007, 8, 1, 1, false, false, false, 0x8024}) {}
 
 int32_t CSensorIMX991::HorizontalOffset(int32_t mirror_on) {
   const bool binning = descriptor_.readout_mode == 1;

@@ -20,8 +20,7 @@ class CSensorIMX990Pair : public CSensorIMX99x {
   static constexpr int32_t kShutterMinimum = 15;  // lines between shutter start and frame end
 
   int32_t Initialize() override;
-  int32_t SetWindow(int32_t left, int32_t width, int32_t top, int32_t height,
-                    int32_t mode) override;
+  int32_t SetWindow(int32_t left, int32_t width, int32_t top, int32_t height, int32_t mode) override;
   int32_t SetExposureLines(int32_t lines) override;
   int32_t SetExposureTime(int32_t tenth_ms) override;
   int32_t SetRealExposureTime(double seconds) override;

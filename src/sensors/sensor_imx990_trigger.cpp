@@ -29,8 +29,7 @@ void CSensorIMX990Pair::LoadTriggerTiming(bool timed, bool write_engine) {
                       imx99x_fpga::kTriggerExposure2, lines, timed);
   write(imx99x_fpga::kTriggerLineLow, 195);
   write(imx99x_fpga::kTriggerLineHigh, 2);
-  FpgaWrite24Verified(imx99x_fpga::kTriggerFrame0, imx99x_fpga::kTriggerFrame1,
-                      imx99x_fpga::kTriggerFrame2,
+  FpgaWrite24Verified(imx99x_fpga::kTriggerFrame0, imx99x_fpga::kTriggerFrame1, imx99x_fpga::kTriggerFrame2,
                       lines + static_cast<uint32_t>(descriptor_.window_height) + 9, timed);
   if (write_engine) write(imx99x_fpga::kTriggerEngine, 2);
 }

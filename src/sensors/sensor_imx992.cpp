@@ -23,9 +23,8 @@ std::atomic<int32_t> g_imx993_data_width{kDataWidthUnseen};
 
 }  // namespace
 
-CSensorIMX992Pair::CSensorIMX992Pair(CControllerBase* controller, uint8_t bus_address,
-                                     platform::Clock& clock, const ChipParameters& chip,
-                                     const PairParameters& pair)
+CSensorIMX992Pair::CSensorIMX992Pair(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock,
+                                     const ChipParameters& chip, const PairParameters& pair)
     : CSensorIMX99x(controller, bus_address, clock, chip),
       pair_(pair),
       current_frame_length_(pair.full_frame_length) {}
@@ -75,8 +74,7 @@ void CSensorIMX992Pair::UpdateLineLength(int32_t line_length) {
   }
 }
 
-int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, int32_t height,
-                                     int32_t mode) {
+int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, int32_t height, int32_t mode) {
   if (controller_ == nullptr) return 0;
   const int32_t max_width = descriptor_.max_width;
   const int32_t max_height = descriptor_.max_height;
@@ -85,8 +83,7 @@ int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
       // Negative edges pass the alignment checks but wrap in the registers.
       if (left < 0 || top < 0) return 0;
       if (left % 8 != 0 || width % 8 != 0 || top % 4 != 0 || height % 4 != 0) return 0;
-      if (width < 8 || width > pair_.window_width_limit || height < 4 ||
-          height > pair_.window_height_limit) {
+      if (width < 8 || width > pair_.window_width_limit || height < 4 || height > pair_.window_height_limit) {
         return 0;
       }
       break;
@@ -100,8 +97,7 @@ int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
     default:
       return 0;
   }
-  if (static_cast<int64_t>(left) + width > max_width ||
-      static_cast<int64_t>(top) + height > max_height) {
+  if (static_cast<int64_t>(left) + width > max_width || static_cast<int64_t>(top) + height > max_height) {
     return 0;
   }
 
@@ -194,8 +190,8 @@ int32_t CSensorIMX992Pair::SetDataWidth(int32_t wide) {
   UpdateLineLength(line_length);
   descriptor_.data_width = wide ? 16 : 8;
   // Two lines of the new timing are the shortest exposure.
-  descriptor_.real_exposure_min = static_cast<double>(line_length) / kLineLength8Bit *
-                                  kLineTimeFactor / descriptor_.sensor_clock * 2 / 1000000.0;
+  descriptor_.real_exposure_min = static_cast<double>(line_length) / kLineLength8Bit * kLineTimeFactor /
+                                  descriptor_.sensor_clock * 2 / 1000000.0;
   SetWindow(descriptor_.window_left, descriptor_.window_width, descriptor_.window_top,
             descriptor_.window_height, descriptor_.readout_mode);
   return 1;
@@ -204,8 +200,8 @@ int32_t CSensorIMX992Pair::SetDataWidth(int32_t wide) {
 void CSensorIMX992Pair::WriteTriggerTiming() {
   const bool wide = descriptor_.data_width == 16;
   FpgaWrite24Verified(imx99x_fpga::kTriggerExposure0, imx99x_fpga::kTriggerExposure1,
-                      imx99x_fpga::kTriggerExposure2,
-                      static_cast<uint32_t>(descriptor_.exposure_lines), false);
+                      imx99x_fpga::kTriggerExposure2, static_cast<uint32_t>(descriptor_.exposure_lines),
+                      false);
   FpgaWriteVerified(imx99x_fpga::kTriggerLineLow, wide ? 712 : 356);
   FpgaWriteVerified(imx99x_fpga::kTriggerLineHigh, wide ? 2 : 1);
   FpgaWriteVerified(imx99x_fpga::kTriggerFrame0, pair_.trigger_frame_low);
@@ -222,8 +218,7 @@ void CSensorIMX992Pair::LoadTriggerTiming(bool stop) {
 int32_t CSensorIMX992Pair::SetExposureLines(int32_t lines) {
   if (controller_ == nullptr) return 0;
   platform::ScopedTimerResolution resolution(clock_);
-  const int64_t exposure =
-      std::clamp(lines, descriptor_.exposure_lines_min, descriptor_.exposure_lines_max);
+  const int64_t exposure = std::clamp(lines, descriptor_.exposure_lines_min, descriptor_.exposure_lines_max);
   const int64_t frame_length = descriptor_.frame_length;
   WriteChain chain(*this);
   int64_t frame_lines;
@@ -264,8 +259,7 @@ int32_t CSensorIMX992Pair::ApplyExposureUs(int64_t microseconds) {
 }
 
 int32_t CSensorIMX992Pair::SetExposureTime(int32_t tenth_ms) {
-  const int32_t clamped =
-      std::clamp(tenth_ms, descriptor_.exposure_time_min, descriptor_.exposure_time_max);
+  const int32_t clamped = std::clamp(tenth_ms, descriptor_.exposure_time_min, descriptor_.exposure_time_max);
   if (!ApplyExposureUs(static_cast<int64_t>(clamped) * 100)) return 0;
   descriptor_.exposure_time = clamped;
   descriptor_.real_exposure = clamped / 10000.0;
@@ -274,8 +268,7 @@ int32_t CSensorIMX992Pair::SetExposureTime(int32_t tenth_ms) {
 
 int32_t CSensorIMX992Pair::SetRealExposureTime(double seconds) {
   if (std::isnan(seconds)) return 0;
-  const double clamped =
-      std::clamp(seconds, descriptor_.real_exposure_min, descriptor_.real_exposure_max);
+  const double clamped = std::clamp(seconds, descriptor_.real_exposure_min, descriptor_.real_exposure_max);
   if (!ApplyExposureUs(static_cast<int64_t>(clamped * 1e6))) return 0;
   descriptor_.real_exposure = clamped;
   descriptor_.exposure_time = static_cast<int32_t>(clamped * 10000);
@@ -325,12 +318,10 @@ int32_t CSensorIMX992Pair::HorizontalOffset(int32_t mirror_on) {
 
 // IMX992
 
-CSensorIMX992::CSensorIMX992(CControllerBase* controller, uint8_t bus_address,
-                             platform::Clock& clock)
+CSensorIMX992::CSensorIMX992(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock)
     : CSensorIMX992Pair(controller, bus_address, clock,
-                        ChipParameters{kModelCode, kCooledModelCode, 2560, 2048, 2592, 2140, 2,
-                                       16777177, 2102, 137, 0.00001304, 0.01370504, 0, 0, 0,
-                                       false, true, true, 0x0105},
+                        ChipParameters{kModelCode, kCooledModelCode, 2560, 2048, 2592, 2140, 2, 16777177,
+                                       2102, 137, 0.00001304, 0.01370504, 0, 0, 0, false, true, true, 0x0105},
                         PairParameters{2688, 2056, 2140, 1116, 43, 8, true, false}) {
   trigger_state_ = 0;
 }
@@ -343,13 +334,12 @@ void CSensorIMX992::ForgetRememberedDataWidth() { g_imx992_data_width = kDataWid
 
 // IMX993
 
-CSensorIMX993::CSensorIMX993(CControllerBase* controller, uint8_t bus_address,
-                             platform::Clock& clock)
-    : CSensorIMX992Pair(controller, bus_address, clock,
-                        ChipParameters{kModelCode, kCooledModelCode, 2048, 1536, 2080, 1628, 2,
-                                       16777163, 1576, 102, 0.000027842, 0.010290322, 0, 0, 0,
-                                       false, true, true, 0x0105},
-                        PairParameters{2176, 1544, 1628, 860, 51, 6, false, true}) {
+CSensorIMX993::CSensorIMX993(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock)
+    : CSensorIMX992Pair(
+          controller, bus_address, clock,
+          ChipParameters{kModelCode, kCooledModelCode, 2048, 1536, 2080, 1628, 2, 16777163, 1576, 102,
+                         0.000027842, 0.010290322, 0, 0, 0, false, true, true, 0x0105},
+          PairParameters{2176, 1544, 1628, 860, 51, 6, false, true}) {
   current_frame_length_ = 1628;
   SensorDescriptor& d = descriptor_;
   d.black_level_min = 0;

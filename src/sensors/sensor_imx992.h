@@ -19,8 +19,7 @@ class CSensorIMX992Pair : public CSensorIMX99x {
   static constexpr uint32_t kStandbyWaitMs = 50;
 
   int32_t Initialize() override;
-  int32_t SetWindow(int32_t left, int32_t width, int32_t top, int32_t height,
-                    int32_t mode) override;
+  int32_t SetWindow(int32_t left, int32_t width, int32_t top, int32_t height, int32_t mode) override;
   int32_t SetDataWidth(int32_t wide) override;
   int32_t SetExposureLines(int32_t lines) override;
   int32_t SetExposureTime(int32_t tenth_ms) override;
@@ -40,9 +39,9 @@ class CSensorIMX992Pair : public CSensorIMX99x {
     int32_t window_height_limit;
     int32_t full_frame_length;
     int32_t binning_frame_length;
-    uint8_t trigger_frame_low;   // FPGA 80
-    uint8_t trigger_frame_mid;   // FPGA 81
-    bool gain_level_guarded;     // gain level through the guarded access
+    uint8_t trigger_frame_low;     // FPGA 80
+    uint8_t trigger_frame_mid;     // FPGA 81
+    bool gain_level_guarded;       // gain level through the guarded access
     bool rewrite_trigger_setting;  // the 0x0430 field written by SetWindow
   };
 

@@ -15,8 +15,8 @@ constexpr uint8_t Byte(uint32_t value, int shift) { return static_cast<uint8_t>(
 
 }  // namespace
 
-CSensorIMX99x::CSensorIMX99x(CControllerBase* controller, uint8_t bus_address,
-                             platform::Clock& clock, const ChipParameters& chip)
+CSensorIMX99x::CSensorIMX99x(CControllerBase* controller, uint8_t bus_address, platform::Clock& clock,
+                             const ChipParameters& chip)
     : CSensorBase(controller, bus_address, clock),
       uncooled_code_(chip.uncooled_code),
       cooled_code_(chip.cooled_code),
@@ -323,8 +323,7 @@ bool CSensorIMX99x::TriggerModeDecided(int32_t mode, int32_t* result) {
     reconfigure_ = false;
   } else {
     uint8_t engine = 0xFF;
-    if (controller_->ReadFpgaRegister(imx99x_fpga::kTriggerEngine, &engine) && mode == 0 &&
-        engine == 0) {
+    if (controller_->ReadFpgaRegister(imx99x_fpga::kTriggerEngine, &engine) && mode == 0 && engine == 0) {
       restart_pulse_ = 0;  // already free running
       *result = 1;
       return true;
@@ -340,7 +339,7 @@ bool CSensorIMX99x::FpgaVersionAtMost(uint16_t version) {
 }
 
 void CSensorIMX99x::FpgaWrite24Verified(uint8_t low, uint8_t middle, uint8_t high, uint32_t value,
-                                         bool timed) {
+                                        bool timed) {
   if (timed) {
     FpgaWriteVerifiedTimed(low, value & 0xFFu);
     FpgaWriteVerifiedTimed(middle, (value >> 8) & 0xFFu);

@@ -69,8 +69,7 @@ class CSensorIMX99x : public CSensorBase {
 
   int32_t SetModelCode(int32_t code) override;
   int32_t Probe() override { return 1; }
-  int32_t GetWindow(int32_t* left, int32_t* width, int32_t* top, int32_t* height,
-                    int32_t* mode) override;
+  int32_t GetWindow(int32_t* left, int32_t* width, int32_t* top, int32_t* height, int32_t* mode) override;
   int32_t GetTriggerMode(int32_t* mode) override;
   int32_t GetExposureLines(int32_t* lines) override;
   int32_t SetGain(int32_t gain) override;
@@ -123,8 +122,8 @@ class CSensorIMX99x : public CSensorBase {
     double real_exposure_default;
     int32_t data_width;
     int32_t device_layout_flag;
-    uint32_t raw_write_delay_ms;    // wait before each raw write
-    bool verify_guarded_writes;     // read each guarded write back
+    uint32_t raw_write_delay_ms;  // wait before each raw write
+    bool verify_guarded_writes;   // read each guarded write back
     bool gain_needs_both_writes;
     bool cooler_read_modify_write;  // keep the other bits of the cooler register
     uint16_t temperature_copy_min_version;
@@ -166,9 +165,7 @@ class CSensorIMX99x : public CSensorBase {
   bool FpgaVersionAtMost(uint16_t version);
   // Writes a 24-bit value to three FPGA registers with read-back.
   void FpgaWrite24Verified(uint8_t low, uint8_t middle, uint8_t high, uint32_t value, bool timed);
-  bool IsFlippedOrientation() const {
-    return descriptor_.orientation == 3 || descriptor_.orientation == 4;
-  }
+  bool IsFlippedOrientation() const { return descriptor_.orientation == 3 || descriptor_.orientation == 4; }
 
   int32_t uncooled_code_;
   int32_t cooled_code_;

@@ -16,7 +16,8 @@ using test::BusEvent;
 TEST(SensorBusLock, RawReadsStayPaired) {
   platform::SimulatedClock clock;
   test::RecordingController controller(clock);
-  for (uint16_t a = 0; a < 4; ++a) controller.sensor[static_cast<uint16_t>(0x0100 + a)] = static_cast<uint8_t>(0x10 + a);
+  for (uint16_t a = 0; a < 4; ++a)
+    controller.sensor[static_cast<uint16_t>(0x0100 + a)] = static_cast<uint8_t>(0x10 + a);
   CSensorIMX992 sensor(&controller, 0x48, clock);
 
   constexpr int kThreads = 4;

@@ -75,8 +75,7 @@ TEST_F(CoolingTest, Imx992ReadsTheSensorBelowVersion0105) {
   EXPECT_DOUBLE_EQ(celsius, 25.0);
   // The readout is switched on around the read and off again, without the
   // guarded bus frame.
-  EXPECT_EQ(controller_.SensorWrites(),
-            (std::vector<SensorWrite>{{0x0788, 0x41}, {0x0788, 0x40}}));
+  EXPECT_EQ(controller_.SensorWrites(), (std::vector<SensorWrite>{{0x0788, 0x41}, {0x0788, 0x40}}));
   EXPECT_EQ(controller_.CountFpgaReads(229), 0u);
   EXPECT_EQ(controller_.CountFpgaWrites(159), 0u);
 }

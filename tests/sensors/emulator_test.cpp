@@ -1,11 +1,12 @@
 // The sensor classes end to end: factory, controller and an emulated camera.
 // Everything runs on one simulated clock, so the slow sequences cost nothing.
+#include "emulator/emulator.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-#include "emulator/emulator.h"
 #include "sensors/sensor_factory.h"
 #include "usb/qor_cy3_cam.h"
 
@@ -14,8 +15,8 @@ namespace {
 
 std::string MappingName(uint16_t product) {
   static int serial = 0;
-  return "MorvexSensorsTest-" + std::to_string(reinterpret_cast<uintptr_t>(&serial) & 0xFFFFFF) +
-         "-" + std::to_string(product) + "-" + std::to_string(++serial);
+  return "MorvexSensorsTest-" + std::to_string(reinterpret_cast<uintptr_t>(&serial) & 0xFFFFFF) + "-" +
+         std::to_string(product) + "-" + std::to_string(++serial);
 }
 
 class SensorOnEmulator : public ::testing::Test {
@@ -74,7 +75,7 @@ TEST_F(SensorOnEmulator, Imx991InitializeProgramsTheSensor) {
   EXPECT_EQ(Sensor24(0x0440), 561u - 539u);
   EXPECT_EQ(Sensor16(0x0714), 0u);
   EXPECT_EQ(camera_->PeekSensorRegister(0x0404), 0);
-  EXPECT_EQ(camera_->PeekFpgaRegister(76), 8);  // horizontal offset, mirror off
+  EXPECT_EQ(camera_->PeekFpgaRegister(76), 8);   // horizontal offset, mirror off
   EXPECT_EQ(camera_->PeekFpgaRegister(159), 0);  // bus released
   // Reading back through the guarded access agrees.
   uint8_t value = 0;

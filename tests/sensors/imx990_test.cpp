@@ -39,8 +39,8 @@ TEST_F(Imx990Test, DefaultWindowProgramsFullFrame) {
 
 TEST_F(Imx990Test, LongExposureStretchesTheFrame) {
   ASSERT_EQ(sensor_.SetExposureLines(2000), 1);
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D6, 0x00}, {0x02D5, 0x07}, {0x02D4, 0xDF},
-                                                {0x0440, 15}, {0x0441, 0}, {0x0442, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(),
+            (Writes{{0x02D6, 0x00}, {0x02D5, 0x07}, {0x02D4, 0xDF}, {0x0440, 15}, {0x0441, 0}, {0x0442, 0}}));
   int32_t lines = 0;
   sensor_.GetExposureLines(&lines);
   EXPECT_EQ(lines, 2000);
@@ -51,8 +51,9 @@ TEST_F(Imx990Test, LongExposureStretchesTheFrame) {
 TEST_F(Imx990Test, ShortExposureMovesTheShutterStart) {
   ASSERT_EQ(sensor_.SetExposureLines(100), 1);
   // Frame length 1078 = 0x436, shutter start 978 = 0x3D2.
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D6, 0x00}, {0x02D5, 0x04}, {0x02D4, 0x36},
-                                                {0x0440, 0xD2}, {0x0441, 0x03}, {0x0442, 0}}));
+  EXPECT_EQ(
+      controller_.SensorWrites(),
+      (Writes{{0x02D6, 0x00}, {0x02D5, 0x04}, {0x02D4, 0x36}, {0x0440, 0xD2}, {0x0441, 0x03}, {0x0442, 0}}));
   EXPECT_EQ(sensor_.frame_period_ms(), 13);
   EXPECT_TRUE(controller_.FpgaWrites().empty());  // not in trigger mode
 }
@@ -72,9 +73,16 @@ TEST_F(Imx990Test, ExposureInTriggerModeReloadsTheTriggerEngine) {
   sensor_.SetTriggerState(1);
   ASSERT_EQ(sensor_.SetExposureLines(100), 1);
   // Frame timing = exposure + window height + 9 = 1133 = 0x46D.
-  EXPECT_EQ(controller_.FpgaWrites(),
-            (FpgaWrites{{88, 0}, {133, 100}, {134, 0}, {155, 0}, {84, 195}, {85, 2}, {80, 0x6D},
-                        {81, 0x04}, {82, 0}, {88, 2}}));
+  EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{88, 0},
+                                                  {133, 100},
+                                                  {134, 0},
+                                                  {155, 0},
+                                                  {84, 195},
+                                                  {85, 2},
+                                                  {80, 0x6D},
+                                                  {81, 0x04},
+                                                  {82, 0},
+                                                  {88, 2}}));
 }
 
 TEST_F(Imx990Test, ExposureTimeUsesTheLinePeriodOfTheTiming) {
@@ -156,10 +164,20 @@ TEST_F(Imx990Test, WindowThatDoesNotFitIsRefusedBeforeAnyWrite) {
 TEST_F(Imx990Test, BinningHalvesTheWindow) {
   ASSERT_EQ(sensor_.SetWindow(0, 1280, 0, 1024, 1), 1);
   // 552 lines stretched: 557 = 0x22D; 640 x 512.
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x023C, 0x11}, {0x0304, 0}, {0x0320, 0}, {0x0321, 0}, {0x0322, 0},
-                    {0x0323, 0}, {0x0324, 0x80}, {0x0325, 2}, {0x0326, 0}, {0x0327, 2},
-                    {0x02D4, 0x2D}, {0x02D5, 2}, {0x02D8, 0xCC}, {0x02D9, 3}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x023C, 0x11},
+                                                {0x0304, 0},
+                                                {0x0320, 0},
+                                                {0x0321, 0},
+                                                {0x0322, 0},
+                                                {0x0323, 0},
+                                                {0x0324, 0x80},
+                                                {0x0325, 2},
+                                                {0x0326, 0},
+                                                {0x0327, 2},
+                                                {0x02D4, 0x2D},
+                                                {0x02D5, 2},
+                                                {0x02D8, 0xCC},
+                                                {0x02D9, 3}}));
   int32_t left, width, top, height, mode;
   sensor_.GetWindow(&left, &width, &top, &height, &mode);
   EXPECT_EQ(width, 640);
@@ -179,10 +197,20 @@ TEST_F(Imx991Test, CroppedWindowProgram) {
   ASSERT_EQ(sensor_.SetWindow(5, 320, 10, 256, 0), 1);
   // Left 5 -> 8, top 10 -> 16, + 4 for a cropped height; 256 + 36 lines
   // stretched: 294 = 0x126.
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x023C, 0}, {0x0304, 2}, {0x0320, 8}, {0x0321, 0}, {0x0322, 20}, {0x0323, 0},
-                    {0x0324, 0x40}, {0x0325, 1}, {0x0326, 0}, {0x0327, 1}, {0x02D4, 0x26},
-                    {0x02D5, 1}, {0x02D8, 0xCC}, {0x02D9, 3}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x023C, 0},
+                                                {0x0304, 2},
+                                                {0x0320, 8},
+                                                {0x0321, 0},
+                                                {0x0322, 20},
+                                                {0x0323, 0},
+                                                {0x0324, 0x40},
+                                                {0x0325, 1},
+                                                {0x0326, 0},
+                                                {0x0327, 1},
+                                                {0x02D4, 0x26},
+                                                {0x02D5, 1},
+                                                {0x02D8, 0xCC},
+                                                {0x02D9, 3}}));
   EXPECT_EQ(sensor_.descriptor().window_top, 20);
   EXPECT_EQ(sensor_.descriptor().frame_length, 294);
 }
@@ -223,8 +251,9 @@ TEST_F(Imx991Test, ShortExposureWritesTwelveBitShutterStart) {
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetExposureLines(100), 1);
   // 561 - 100 = 461 = 0x1CD.
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D6, 0}, {0x02D5, 0x02}, {0x02D4, 0x31},
-                                               {0x0440, 0xCD}, {0x0441, 0x01}, {0x0442, 0}}));
+  EXPECT_EQ(
+      controller_.SensorWrites(),
+      (Writes{{0x02D6, 0}, {0x02D5, 0x02}, {0x02D4, 0x31}, {0x0440, 0xCD}, {0x0441, 0x01}, {0x0442, 0}}));
 }
 
 TEST_F(Imx991Test, MirrorsShareOneRegisterAndMoveTheFpgaOffset) {
@@ -299,11 +328,20 @@ TEST_F(Imx990Test, TriggerModeSwitchSequenceAndWaits) {
   EXPECT_FALSE(sensor_.reconfiguration_pending());
   // The pending window change skips the idle check of register 88.
   EXPECT_EQ(controller_.CountFpgaReads(88), 2u);  // only the read-backs of the verified writes
-  EXPECT_EQ(controller_.FpgaWrites(),
-            (FpgaWrites{{88, 0}, {133, 100}, {134, 0}, {155, 0}, {84, 195}, {85, 2}, {80, 0x6D},
-                        {81, 0x04}, {82, 0}, {88, 2}, {89, 0}, {108, 1}, {108, 0}}));
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0200, 1}, {0x0430, 0x13}, {0x0600, 1}, {0x0200, 0}}));
+  EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{88, 0},
+                                                  {133, 100},
+                                                  {134, 0},
+                                                  {155, 0},
+                                                  {84, 195},
+                                                  {85, 2},
+                                                  {80, 0x6D},
+                                                  {81, 0x04},
+                                                  {82, 0},
+                                                  {88, 2},
+                                                  {89, 0},
+                                                  {108, 1},
+                                                  {108, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x0200, 1}, {0x0430, 0x13}, {0x0600, 1}, {0x0200, 0}}));
   const std::vector<uint32_t> times = controller_.SensorWriteTimes();
   for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 100u);
   // After the restart pulse: one frame period + 10 ms.
@@ -316,8 +354,7 @@ TEST_F(Imx990Test, TriggerModeSwitchSequenceAndWaits) {
   ASSERT_EQ(sensor_.SetTriggerMode(0), 1);
   EXPECT_EQ(sensor_.GetTriggerState(), 0);
   EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{88, 0}, {89, 0}, {108, 1}, {108, 0}}));
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0200, 1}, {0x0430, 0x11}, {0x0600, 0}, {0x0200, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x0200, 1}, {0x0430, 0x11}, {0x0600, 0}, {0x0200, 0}}));
 
   // Already free running with the engine idle: nothing to do, and no
   // restart pulses from now on.
@@ -352,8 +389,7 @@ TEST_F(Imx991Test, FreeRunningSwitchHasNoRestartPulse) {
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetTriggerMode(0), 1);
   EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{88, 0}, {89, 0}}));
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0200, 1}, {0x0430, 0x11}, {0x0600, 0}, {0x0200, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x0200, 1}, {0x0430, 0x11}, {0x0600, 0}, {0x0200, 0}}));
   EXPECT_EQ(clock_.OpenTimerPeriods(), 0);
 }
 

@@ -36,14 +36,15 @@ TEST_F(Imx992Test, ShortExposureRoundsToEvenLines) {
   FullFrame();
   ASSERT_EQ(sensor_.SetExposureLines(101), 1);
   // V = 2140 = 0x85C, S = 2040 = 0x7F8, effective 100 lines.
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D6, 0}, {0x02D5, 0x08}, {0x02D4, 0x5C},
-                                                {0x0440, 0xF8}, {0x0441, 0x07}, {0x0442, 0}}));
+  EXPECT_EQ(
+      controller_.SensorWrites(),
+      (Writes{{0x02D6, 0}, {0x02D5, 0x08}, {0x02D4, 0x5C}, {0x0440, 0xF8}, {0x0441, 0x07}, {0x0442, 0}}));
   int32_t lines = 0;
   sensor_.GetExposureLines(&lines);
   EXPECT_EQ(lines, 100);
   // The trigger engine always follows the exposure (8-bit line timing).
-  EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{133, 100}, {134, 0}, {155, 0}, {84, 0x64},
-                                                  {85, 1}, {80, 43}, {81, 8}, {82, 0}}));
+  EXPECT_EQ(controller_.FpgaWrites(),
+            (FpgaWrites{{133, 100}, {134, 0}, {155, 0}, {84, 0x64}, {85, 1}, {80, 43}, {81, 8}, {82, 0}}));
   // 2140 lines of 6.52 us.
   EXPECT_EQ(sensor_.frame_period_ms(), 13);
   // One millisecond between successive sensor writes.
@@ -56,8 +57,8 @@ TEST_F(Imx992Test, LongExposureAndTheFrameLengthWriteOrder) {
   FullFrame();
   ASSERT_EQ(sensor_.SetExposureLines(3000), 1);
   // V = 3053 with bit 0 cleared = 3052 = 0xBEC; shutter start 52.
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D6, 0}, {0x02D5, 0x0B}, {0x02D4, 0xEC},
-                                                {0x0440, 52}, {0x0441, 0}, {0x0442, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(),
+            (Writes{{0x02D6, 0}, {0x02D5, 0x0B}, {0x02D4, 0xEC}, {0x0440, 52}, {0x0441, 0}, {0x0442, 0}}));
   int32_t lines = 0;
   sensor_.GetExposureLines(&lines);
   EXPECT_EQ(lines, 3000);
@@ -67,8 +68,8 @@ TEST_F(Imx992Test, LongExposureAndTheFrameLengthWriteOrder) {
   // Shrinking below the last written middle byte: middle byte first.
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetExposureLines(2500), 1);  // V = 2552 = 0x9F8
-  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x02D5, 0x09}, {0x02D6, 0}, {0x02D4, 0xF8},
-                                                {0x0440, 52}, {0x0441, 0}, {0x0442, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(),
+            (Writes{{0x02D5, 0x09}, {0x02D6, 0}, {0x02D4, 0xF8}, {0x0440, 52}, {0x0441, 0}, {0x0442, 0}}));
   // Growing again: high byte first.
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetExposureLines(70000), 1);  // V = 70052 = 0x111A4
@@ -141,10 +142,20 @@ TEST_F(Imx992Test, CroppedWindowProgram) {
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetWindow(8, 1024, 4, 1000, 0), 1);
   // Frame length 1000 + 84 = 0x43C; crop 1 + 2.
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x023C, 0}, {0x0304, 3}, {0x0400, 36}, {0x0320, 8}, {0x0321, 0},
-                    {0x0322, 4}, {0x0323, 0}, {0x0324, 0}, {0x0325, 4}, {0x0326, 0xE8},
-                    {0x0327, 3}, {0x02D4, 0x3C}, {0x02D5, 4}, {0x02D6, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x023C, 0},
+                                                {0x0304, 3},
+                                                {0x0400, 36},
+                                                {0x0320, 8},
+                                                {0x0321, 0},
+                                                {0x0322, 4},
+                                                {0x0323, 0},
+                                                {0x0324, 0},
+                                                {0x0325, 4},
+                                                {0x0326, 0xE8},
+                                                {0x0327, 3},
+                                                {0x02D4, 0x3C},
+                                                {0x02D5, 4},
+                                                {0x02D6, 0}}));
   EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{90, 0}}));
   EXPECT_EQ(sensor_.descriptor().frame_length, 1084);
   EXPECT_TRUE(sensor_.reconfiguration_pending());
@@ -164,11 +175,24 @@ TEST_F(Imx992Test, UncooledCameraCountsTopsFromTheBottom) {
 TEST_F(Imx992Test, ModeChangeGoesThroughStandby) {
   FullFrame();
   ASSERT_EQ(sensor_.SetWindow(0, 2560, 0, 2048, 1), 1);
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0200, 1}, {0x020C, 1}, {0x023C, 0x11}, {0x0304, 0}, {0x0400, 36},
-                    {0x0200, 0}, {0x020C, 0}, {0x0320, 0}, {0x0321, 0}, {0x0322, 4},
-                    {0x0323, 0}, {0x0324, 0}, {0x0325, 0x0A}, {0x0326, 0}, {0x0327, 8},
-                    {0x02D4, 0x5C}, {0x02D5, 4}, {0x02D6, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x0200, 1},
+                                                {0x020C, 1},
+                                                {0x023C, 0x11},
+                                                {0x0304, 0},
+                                                {0x0400, 36},
+                                                {0x0200, 0},
+                                                {0x020C, 0},
+                                                {0x0320, 0},
+                                                {0x0321, 0},
+                                                {0x0322, 4},
+                                                {0x0323, 0},
+                                                {0x0324, 0},
+                                                {0x0325, 0x0A},
+                                                {0x0326, 0},
+                                                {0x0327, 8},
+                                                {0x02D4, 0x5C},
+                                                {0x02D5, 4},
+                                                {0x02D6, 0}}));
   EXPECT_EQ(controller_.FpgaWrites(), (FpgaWrites{{90, 1}}));
   const std::vector<uint32_t> times = controller_.SensorWriteTimes();
   EXPECT_GE(times[1] - times[0], 50u);
@@ -198,8 +222,7 @@ TEST_F(Imx992Test, DataWidthChangesTheLineLengthInStandby) {
   // again inside another (the data width changed).
   ASSERT_GE(writes.size(), 8u);
   EXPECT_EQ((Writes{writes.begin(), writes.begin() + 6}),
-            (Writes{{0x0200, 1}, {0x020C, 1}, {0x02D8, 0xD2}, {0x02D9, 3}, {0x0200, 0},
-                    {0x020C, 0}}));
+            (Writes{{0x0200, 1}, {0x020C, 1}, {0x02D8, 0xD2}, {0x02D9, 3}, {0x0200, 0}, {0x020C, 0}}));
   EXPECT_EQ(writes[6], (SensorWrite{0x0200, 1}));
   // Two lines of 13.04 us are the new shortest exposure.
   EXPECT_NEAR(sensor_.descriptor().real_exposure_min, 2.6084884e-05, 1e-12);
@@ -270,8 +293,7 @@ TEST_F(Imx992Test, TriggerModeSequenceWithWaits) {
   const Writes writes = controller_.SensorWrites();
   ASSERT_GE(writes.size(), 5u);
   EXPECT_EQ((Writes{writes.begin(), writes.begin() + 6}),
-            (Writes{{0x0200, 1}, {0x020C, 0}, {0x0430, 0x2B}, {0x0432, 1}, {0x0600, 1},
-                    {0x0200, 0}}));
+            (Writes{{0x0200, 1}, {0x020C, 0}, {0x0430, 0x2B}, {0x0432, 1}, {0x0600, 1}, {0x0200, 0}}));
   const std::vector<uint32_t> times = controller_.SensorWriteTimes();
   for (size_t i = 1; i < 6; ++i) EXPECT_GE(times[i] - times[i - 1], 100u);
   // The output pulse, plain writes 4, 132, 4 then a verified 0.
@@ -290,8 +312,7 @@ TEST_F(Imx992Test, TriggerModeSequenceWithWaits) {
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetTriggerMode(0), 1);
   EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0200, 1}, {0x020C, 1}, {0x0430, 0x29}, {0x0200, 0}, {0x020C, 0},
-                    {0x0600, 0}}));
+            (Writes{{0x0200, 1}, {0x020C, 1}, {0x0430, 0x29}, {0x0200, 0}, {0x020C, 0}, {0x0600, 0}}));
   const std::vector<uint32_t> free_times = controller_.SensorWriteTimes();
   const uint32_t expected_gaps[] = {50, 10, 50, 50, 50};
   for (size_t i = 1; i < free_times.size(); ++i) {
@@ -328,8 +349,7 @@ TEST_F(Imx993Test, BlackLevelIsClampedTo12Bits) {
 TEST_F(Imx993Test, GainModeWritesBothRegisters) {
   ASSERT_EQ(sensor_.SetGainMode(1), 1);
   ASSERT_EQ(sensor_.SetGainMode(0), 1);
-  EXPECT_EQ(controller_.SensorWrites(),
-            (Writes{{0x0020, 0x50}, {0x0040, 1}, {0x0020, 0x5F}, {0x0040, 0}}));
+  EXPECT_EQ(controller_.SensorWrites(), (Writes{{0x0020, 0x50}, {0x0040, 1}, {0x0020, 0x5F}, {0x0040, 0}}));
   int32_t mode = -1;
   EXPECT_EQ(sensor_.GetGainMode(&mode), 1);
   EXPECT_EQ(mode, 0);

@@ -54,8 +54,7 @@ class RecordingController : public CControllerBase {
     return ok ? 1 : 0;
   }
 
-  int WriteCommand(uint8_t command, const uint8_t* data, uint32_t length,
-                   uint32_t timeout) override {
+  int WriteCommand(uint8_t command, const uint8_t* data, uint32_t length, uint32_t timeout) override {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<uint8_t> bytes(data, data + length);
     bool ok = !sensor_bus_fails && timeout == 3000;
@@ -79,8 +78,8 @@ class RecordingController : public CControllerBase {
     std::lock_guard<std::mutex> lock(mutex_);
     const bool ok = !sensor_bus_fails && timeout == 3000 && length == 1;
     if (ok) data[0] = sensor[selected_];
-    Record(BusEvent::kReadCommand, command, ok ? std::vector<uint8_t>{data[0]} : std::vector<uint8_t>{},
-           0, ok);
+    Record(BusEvent::kReadCommand, command, ok ? std::vector<uint8_t>{data[0]} : std::vector<uint8_t>{}, 0,
+           ok);
     return ok ? 1 : 0;
   }
 
@@ -159,8 +158,8 @@ class RecordingController : public CControllerBase {
 
  private:
   void Record(BusEvent::Kind kind, uint8_t code, std::vector<uint8_t> data, uint32_t value, bool ok) {
-    events_.push_back(BusEvent{kind, code, std::move(data), value, ok, clock_.TickCount(),
-                               std::this_thread::get_id()});
+    events_.push_back(
+        BusEvent{kind, code, std::move(data), value, ok, clock_.TickCount(), std::this_thread::get_id()});
   }
 
   platform::Clock& clock_;

@@ -80,6 +80,25 @@ inline int32_t Reflect(int32_t c, int32_t n) {
   return std::clamp(c, 0, n - 1);
 }
 
+// One pixel of a left or right strip: rows already resolved, columns
+// reflected.
+template <typename T>
+void SideColumnPixel(const DemosaicRows<T>& r, int32_t x, int32_t w, uint32_t wr, uint32_t wb, T* out) {
+  int32_t rn, rf, bn, bf;
+  if ((x & 1) == r.red_parity) {
+    rn = x, rf = x - 2, bn = x - 1, bf = x + 1;
+  } else {
+    rn = x - 1, rf = x + 1, bn = x, bf = x - 2;
+  }
+  rn = Reflect(rn, w), rf = Reflect(rf, w), bn = Reflect(bn, w), bf = Reflect(bf, w);
+  const int32_t left = Reflect(x - 1, w);
+  const uint32_t sr = 9u * r.red_near[rn] + 3u * r.red_near[rf] + 3u * r.red_far[rn] + r.red_far[rf];
+  const uint32_t sb = 9u * r.blue_near[bn] + 3u * r.blue_near[bf] + 3u * r.blue_far[bn] + r.blue_far[bf];
+  const uint32_t g = ((x & 1) == r.green_parity) ? r.green_top[left] + r.green_bottom[x]
+                                                 : r.green_top[x] + r.green_bottom[left];
+  StorePixel<T>(out, Scale<T>(sb, wb), static_cast<T>(g >> 1), Scale<T>(sr, wr));
+}
+
 template <typename T>
 void BorderPixel(const uint8_t* src, int32_t src_stride, int32_t w, int32_t h, int32_t x, int32_t y, int32_t rp0,
                  int32_t cp0, uint32_t wr, uint32_t wb, T* out) {
@@ -136,12 +155,26 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
     T* out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + (dst_x + x) * dst_bpp);
     BorderPixel<T>(origin, src_stride, w, h, x, y, rp0, cp0, wr, wb, out);
   };
+  const int32_t step = dst_bpp / static_cast<int32_t>(sizeof(T));
   for (int32_t y = 0; y < h; ++y) {
     if (y < 2 || y >= h - 2) {
-      for (int32_t x = 0; x < w; ++x) put(x, y);
+      if (w >= 5) {
+        // Inner columns of a top or bottom row: reflected rows, direct columns.
+        const auto rows = detail::RowsAt(reinterpret_cast<const T*>(origin), src_stride / static_cast<int32_t>(sizeof(T)),
+                                         y, mode, [h](int32_t i) { return Reflect(i, h); });
+        for (int32_t x = 0; x < 2; ++x) put(x, y);
+        T* out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + (dst_x + 2) * dst_bpp);
+        DemosaicSpan<T>(rows, 2, w - 2, out, step, wr, wb);
+        for (int32_t x = w - 2; x < w; ++x) put(x, y);
+      } else {
+        for (int32_t x = 0; x < w; ++x) put(x, y);
+      }
     } else {
-      for (int32_t x = 0; x < std::min(2, w); ++x) put(x, y);
-      for (int32_t x = std::max(2, w - 2); x < w; ++x) put(x, y);
+      const auto rows = detail::InteriorRows(reinterpret_cast<const T*>(origin),
+                                             src_stride / static_cast<int32_t>(sizeof(T)), y, mode);
+      T* row_out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
+      for (int32_t x = 0; x < std::min(2, w); ++x) SideColumnPixel<T>(rows, x, w, wr, wb, row_out + x * step);
+      for (int32_t x = std::max(2, w - 2); x < w; ++x) SideColumnPixel<T>(rows, x, w, wr, wb, row_out + x * step);
     }
   }
   return 1;
@@ -159,6 +192,11 @@ void Demosaic8Span(const DemosaicRows<uint8_t>& rows, int32_t x0, int32_t x1, ui
                    int32_t weight_red, int32_t weight_blue) {
   DemosaicSpan<uint8_t>(rows, x0, x1, out, step, static_cast<uint32_t>(weight_red),
                         static_cast<uint32_t>(weight_blue));
+}
+void Demosaic16Span(const DemosaicRows<uint16_t>& rows, int32_t x0, int32_t x1, uint16_t* out, int32_t step,
+                    int32_t weight_red, int32_t weight_blue) {
+  DemosaicSpan<uint16_t>(rows, x0, x1, out, step, static_cast<uint32_t>(weight_red),
+                         static_cast<uint32_t>(weight_blue));
 }
 }  // namespace detail
 
@@ -217,6 +255,17 @@ ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains) {
   return best;
 }
 
+ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains) {
+  if (dst_bits != 48 || gains.red > 400 || gains.blue > 400 || gains.red < 0 || gains.blue < 0 || !SimdEnabled()) {
+    return &Demosaic16;
+  }
+  static const ImageOperation best = [] {
+    ImageOperation op = (GetCpuInfo().usable & kCpuAvx2) != 0 ? Demosaic16Avx2Routine() : nullptr;
+    return op != nullptr ? op : &Demosaic16;
+  }();
+  return best;
+}
+
 bool Demosaic(CDibImage& dst, const CDibImage& raw, int32_t bayer_mode, const BayerGains& gains) {
   if (raw.empty() || dst.empty() || raw.width() != dst.width() || raw.height() != dst.height()) return false;
   auto* extra = const_cast<BayerGains*>(&gains);
@@ -226,7 +275,7 @@ bool Demosaic(CDibImage& dst, const CDibImage& raw, int32_t bayer_mode, const Ba
     return true;
   }
   if (raw.bits_per_pixel() == 16 && (dst.bits_per_pixel() == 48 || dst.bits_per_pixel() == 64)) {
-    dst.Apply(&Demosaic16, raw, nullptr, 0, 0, bayer_mode, extra);
+    dst.Apply(ChooseDemosaic16(dst.bits_per_pixel(), gains), raw, nullptr, 0, 0, bayer_mode, extra);
     dst.Apply(&Demosaic16Border, raw, nullptr, 0, 0, bayer_mode, extra);
     return true;
   }

@@ -49,11 +49,17 @@ int Demosaic16Border(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int
 ImageOperation Demosaic8Sse2Routine();
 ImageOperation Demosaic8Ssse3Routine();
 ImageOperation Demosaic8Avx2Routine();
+// 16-bit interior into 48-bit output.
+ImageOperation Demosaic16Avx2Routine();
 
 // The 8-bit interior routine for this destination depth and gains: scalar
 // for 32-bit output or any gain above 200, otherwise the widest vector
 // routine the processor runs.
 ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains);
+
+// The 16-bit interior routine: the AVX2 one for 48-bit output with gains
+// up to 400 on processors that have it, else the scalar one.
+ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains);
 
 // Interior and border of the whole image. 8-bit raw needs a 24/32-bit
 // destination, 16-bit raw a 48/64-bit one, both of the raw image's size.

@@ -25,25 +25,27 @@ struct DemosaicRows {
 };
 
 // Rows of output row y of an image whose row r starts at base + r × stride
-// (stride in samples). Rows must all be inside the image.
-template <typename T>
-DemosaicRows<T> InteriorRows(const T* base, int64_t stride, int32_t y, int32_t mode) {
+// (stride in samples). `row_of` maps a row index into the image (identity
+// inside, the four-row reflection at the border).
+template <typename T, typename RowOf>
+DemosaicRows<T> RowsAt(const T* base, int64_t stride, int32_t y, int32_t mode, RowOf row_of) {
   const int32_t rp0 = RowPhase0(mode);
   const int32_t cp0 = ColumnPhase0(mode);
   DemosaicRows<T> r{};
-  const T* top = base + (y - 1) * stride;
-  const T* bottom = base + y * stride;
+  auto row = [&](int32_t i) { return base + static_cast<int64_t>(row_of(i)) * stride; };
+  const T* top = row(y - 1);
+  const T* bottom = row(y);
   const bool red_on_top = ((y - 1 + rp0) & 1) == 1;
   if (red_on_top) {
     r.red_near = top;
-    r.red_far = base + (y + 1) * stride;
+    r.red_far = row(y + 1);
     r.blue_near = bottom;
-    r.blue_far = base + (y - 2) * stride;
+    r.blue_far = row(y - 2);
   } else {
     r.red_near = bottom;
-    r.red_far = base + (y - 2) * stride;
+    r.red_far = row(y - 2);
     r.blue_near = top;
-    r.blue_far = base + (y + 1) * stride;
+    r.blue_far = row(y + 1);
   }
   r.green_top = top;
   r.green_bottom = bottom;
@@ -52,8 +54,18 @@ DemosaicRows<T> InteriorRows(const T* base, int64_t stride, int32_t y, int32_t m
   return r;
 }
 
+// Rows of an interior output row: all inside the image.
+template <typename T>
+DemosaicRows<T> InteriorRows(const T* base, int64_t stride, int32_t y, int32_t mode) {
+  return RowsAt(base, stride, y, mode, [](int32_t i) { return i; });
+}
+
 // Scalar 8-bit span [x0, x1) into BGR(x) pixels of `step` bytes.
 void Demosaic8Span(const DemosaicRows<uint8_t>& rows, int32_t x0, int32_t x1, uint8_t* out, int32_t step,
                    int32_t weight_red, int32_t weight_blue);
+
+// Scalar 16-bit span [x0, x1) into BGR(x) pixels of `step` samples.
+void Demosaic16Span(const DemosaicRows<uint16_t>& rows, int32_t x0, int32_t x1, uint16_t* out, int32_t step,
+                    int32_t weight_red, int32_t weight_blue);
 
 }  // namespace morvex::imaging::detail

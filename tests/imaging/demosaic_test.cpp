@@ -320,6 +320,35 @@ TEST(DemosaicSimd, BitExactWithScalarOnManySizes) {
   EXPECT_GT(ran, 0);
 }
 
+TEST(DemosaicSimd, SixteenBitVectorRoutineBitExactWithScalar) {
+  ImageOperation op = Demosaic16Avx2Routine();
+  if (op == nullptr || (GetCpuInfo().usable & kCpuAvx2) == 0) {
+    // Without the instruction set the routine choice must stay scalar.
+    EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), &Demosaic16);
+    return;
+  }
+  std::mt19937 rng(4321);
+  for (int32_t w : {5, 6, 17, 18, 19, 20, 21, 22, 35, 36, 37, 66, 130, 640}) {
+    for (int32_t h : {5, 7, 12}) {
+      CDibImage raw, fast, slow;
+      ASSERT_TRUE(raw.Create(w, h, 16));
+      ASSERT_TRUE(fast.Create(w, h, 48));
+      ASSERT_TRUE(slow.Create(w, h, 48));
+      test::FillRandom(raw, rng(), rng() % 2 ? 65535 : 4095);
+      for (int32_t mode = 0; mode < 4; ++mode) {
+        BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+        if (mode == 0) gains = BayerGains{400, 100, 400};
+        std::memset(fast.pixels(), 0x5A, fast.size_bytes());
+        std::memset(slow.pixels(), 0x5A, slow.size_bytes());
+        fast.Apply(op, raw, nullptr, 0, 0, mode, &gains);
+        slow.Apply(&Demosaic16, raw, nullptr, 0, 0, mode, &gains);
+        ASSERT_TRUE(test::SamePixels(fast, slow)) << w << "x" << h << " mode " << mode;
+      }
+    }
+  }
+  EXPECT_EQ(ChooseDemosaic16(64, BayerGains{}), &Demosaic16);  // the fourth word stays untouched
+}
+
 TEST(DemosaicSimd, SaturatedFramesAgree) {
   const uint32_t usable = GetCpuInfo().usable;
   const std::pair<ImageOperation, uint32_t> kernels[] = {{Demosaic8Sse2Routine(), kCpuSse2},

@@ -275,7 +275,8 @@ TEST_F(DeviceStream, SlowConsumerNeverSeesATornFrameAndDropsAreCounted) {
     ++taken;
     for (int y = 0; y < 512; y += 97)
       for (int x = 0; x < 640; x += 61) ASSERT_EQ(frame[y * 640 + x], Ramp(x, y) >> 4);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    // Three frame periods: the frame thread finishes frames nobody takes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(3 * camera_->frame_period_ms()) + 5));
   }
   device->StopStream(1);
   EXPECT_GT(device->frames_dropped(), 0u);
@@ -302,7 +303,9 @@ TEST_P(RampFrames, ArriveBitExact) {
   rig.AddCamera(RampCamera(product_id));
   auto device = rig.MakeDevice(product_id);
   ASSERT_EQ(device->OpenCamera(0), 1);
-  if (bits == 16) ASSERT_NE(device->SetDataWidth(1), 0);
+  if (bits == 16) {
+    ASSERT_NE(device->SetDataWidth(1), 0);
+  }
   ASSERT_EQ(device->SetWindow(g.x, g.y, g.width, g.height, g.mode), 1);
   device->SetMirrorH(g.mirror_h);
   device->SetMirrorV(g.mirror_v);

@@ -17,38 +17,44 @@ inline __m256i Select(__m256i mask, __m256i when_set, __m256i otherwise) {
   return _mm256_blendv_epi8(otherwise, when_set, mask);
 }
 
-// Shuffle control placing channel `channel` of a 128-bit vector of
-// `sample`-byte samples into output part `part` of the B G R run.
-__m128i Control(int part, int channel, int sample) {
-  alignas(16) int8_t c[16];
-  for (int j = 0; j < 16; ++j) {
-    const int k = 16 * part + j;            // output byte
-    const int pixel = k / (3 * sample);
-    const int ch = (k / sample) % 3;
-    c[j] = ch == channel ? static_cast<int8_t>(pixel * sample + k % sample) : static_cast<int8_t>(-128);
-  }
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(c));
-}
-
-struct Interleaver {
-  __m128i control[3][3];
+// Interleaves B, G, R vectors of `sample`-byte samples (32 or 16 pixels)
+// into 96 bytes. Output vector 0 draws only on the low 128-bit halves of the
+// channels, vector 2 only on the high halves and vector 1 on each half in
+// place, so after one lane permute per case every byte shuffle stays within
+// its lane.
+class Interleaver {
+ public:
   explicit Interleaver(int sample) {
-    for (int part = 0; part < 3; ++part)
-      for (int channel = 0; channel < 3; ++channel) control[part][channel] = Control(part, channel, sample);
-  }
-  // 48 bytes of B G R from three 128-bit channel vectors.
-  void Store(uint8_t* out, __m128i b, __m128i g, __m128i r) const {
-    for (int part = 0; part < 3; ++part) {
-      const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, control[part][0]),
-                                                  _mm_shuffle_epi8(g, control[part][1])),
-                                     _mm_shuffle_epi8(r, control[part][2]));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), v);
+    const int per_lane = 16 / sample;  // pixels in one 128-bit half
+    for (int v = 0; v < 3; ++v) {
+      for (int channel = 0; channel < 3; ++channel) {
+        alignas(32) int8_t c[32];
+        for (int j = 0; j < 32; ++j) {
+          const int k = 32 * v + j;  // output byte
+          const int pixel = k / (3 * sample);
+          const bool mine = (k / sample) % 3 == channel;
+          c[j] = mine ? static_cast<int8_t>((pixel % per_lane) * sample + k % sample) : static_cast<int8_t>(-128);
+        }
+        control_[v][channel] = _mm256_load_si256(reinterpret_cast<const __m256i*>(c));
+      }
     }
   }
   void Store256(uint8_t* out, __m256i b, __m256i g, __m256i r) const {
-    Store(out, _mm256_castsi256_si128(b), _mm256_castsi256_si128(g), _mm256_castsi256_si128(r));
-    Store(out + 48, _mm256_extracti128_si256(b, 1), _mm256_extracti128_si256(g, 1), _mm256_extracti128_si256(r, 1));
+    const __m256i channels[3] = {b, g, r};
+    for (int v = 0; v < 3; ++v) {
+      __m256i acc = _mm256_setzero_si256();
+      for (int ch = 0; ch < 3; ++ch) {
+        __m256i source = channels[ch];
+        if (v == 0) source = _mm256_permute2x128_si256(source, source, 0x00);
+        if (v == 2) source = _mm256_permute2x128_si256(source, source, 0x11);
+        acc = _mm256_or_si256(acc, _mm256_shuffle_epi8(source, control_[v][ch]));
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * v), acc);
+    }
   }
+
+ private:
+  __m256i control_[3][3];
 };
 
 // ---- 8 bits ----------------------------------------------------------------

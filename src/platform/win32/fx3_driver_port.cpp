@@ -12,6 +12,11 @@ namespace {
 
 // SetupAPI detail data larger than this is refused rather than cut short.
 constexpr DWORD kDetailBufferSize = 1000;
+#ifndef _WIN64
+// The detail header the driver's interface paths follow: the size field the
+// caller must set is 5.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "SetupAPI detail layout");
+#endif
 
 struct Fx3Handle {
   HANDLE file = INVALID_HANDLE_VALUE;

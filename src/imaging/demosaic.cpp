@@ -80,22 +80,33 @@ inline int32_t Reflect(int32_t c, int32_t n) {
   return std::clamp(c, 0, n - 1);
 }
 
-// One pixel of a left or right strip: rows already resolved, columns
-// reflected.
-template <typename T>
-void SideColumnPixel(const DemosaicRows<T>& r, int32_t x, int32_t w, uint32_t wr, uint32_t wb, T* out) {
-  int32_t rn, rf, bn, bf;
-  if ((x & 1) == r.red_parity) {
-    rn = x, rf = x - 2, bn = x - 1, bf = x + 1;
+// Reflected columns of one pixel of a left or right strip. They depend on
+// the column alone (the red parity is the same on every row), so they are
+// resolved once per image, not per row.
+struct SideColumns {
+  int32_t x, red_near, red_far, blue_near, blue_far, left;
+};
+
+SideColumns ResolveSide(int32_t x, int32_t w, int32_t red_parity) {
+  SideColumns c{x, 0, 0, 0, 0, Reflect(x - 1, w)};
+  if ((x & 1) == red_parity) {
+    c.red_near = x, c.red_far = x - 2, c.blue_near = x - 1, c.blue_far = x + 1;
   } else {
-    rn = x - 1, rf = x + 1, bn = x, bf = x - 2;
+    c.red_near = x - 1, c.red_far = x + 1, c.blue_near = x, c.blue_far = x - 2;
   }
-  rn = Reflect(rn, w), rf = Reflect(rf, w), bn = Reflect(bn, w), bf = Reflect(bf, w);
-  const int32_t left = Reflect(x - 1, w);
-  const uint32_t sr = 9u * r.red_near[rn] + 3u * r.red_near[rf] + 3u * r.red_far[rn] + r.red_far[rf];
-  const uint32_t sb = 9u * r.blue_near[bn] + 3u * r.blue_near[bf] + 3u * r.blue_far[bn] + r.blue_far[bf];
-  const uint32_t g = ((x & 1) == r.green_parity) ? r.green_top[left] + r.green_bottom[x]
-                                                 : r.green_top[x] + r.green_bottom[left];
+  c.red_near = Reflect(c.red_near, w), c.red_far = Reflect(c.red_far, w);
+  c.blue_near = Reflect(c.blue_near, w), c.blue_far = Reflect(c.blue_far, w);
+  return c;
+}
+
+template <typename T>
+void SideColumnPixel(const DemosaicRows<T>& r, const SideColumns& c, uint32_t wr, uint32_t wb, T* out) {
+  const uint32_t sr = 9u * r.red_near[c.red_near] + 3u * r.red_near[c.red_far] + 3u * r.red_far[c.red_near] +
+                      r.red_far[c.red_far];
+  const uint32_t sb = 9u * r.blue_near[c.blue_near] + 3u * r.blue_near[c.blue_far] + 3u * r.blue_far[c.blue_near] +
+                      r.blue_far[c.blue_far];
+  const uint32_t g = ((c.x & 1) == r.green_parity) ? r.green_top[c.left] + r.green_bottom[c.x]
+                                                   : r.green_top[c.x] + r.green_bottom[c.left];
   StorePixel<T>(out, Scale<T>(sb, wb), static_cast<T>(g >> 1), Scale<T>(sr, wr));
 }
 
@@ -156,6 +167,10 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
     BorderPixel<T>(origin, src_stride, w, h, x, y, rp0, cp0, wr, wb, out);
   };
   const int32_t step = dst_bpp / static_cast<int32_t>(sizeof(T));
+  SideColumns sides[4];
+  int32_t side_count = 0;
+  for (int32_t x = 0; x < std::min(2, w); ++x) sides[side_count++] = ResolveSide(x, w, cp0 & 1);
+  for (int32_t x = std::max(2, w - 2); x < w; ++x) sides[side_count++] = ResolveSide(x, w, cp0 & 1);
   for (int32_t y = 0; y < h; ++y) {
     if (y < 2 || y >= h - 2) {
       if (w >= 5) {
@@ -173,8 +188,7 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
       const auto rows = detail::InteriorRows(reinterpret_cast<const T*>(origin),
                                              src_stride / static_cast<int32_t>(sizeof(T)), y, mode);
       T* row_out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
-      for (int32_t x = 0; x < std::min(2, w); ++x) SideColumnPixel<T>(rows, x, w, wr, wb, row_out + x * step);
-      for (int32_t x = std::max(2, w - 2); x < w; ++x) SideColumnPixel<T>(rows, x, w, wr, wb, row_out + x * step);
+      for (int32_t i = 0; i < side_count; ++i) SideColumnPixel<T>(rows, sides[i], wr, wb, row_out + sides[i].x * step);
     }
   }
   return 1;

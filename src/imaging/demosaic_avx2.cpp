@@ -96,8 +96,7 @@ int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t ds
     uint8_t* out = dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * 3;
     const __m256i red_mask = r.red_parity ? odd_lanes : even_lanes;
     const __m256i green_mask = r.green_parity ? odd_lanes : even_lanes;
-    int32_t x = 2;
-    for (; x + 32 <= w - 2; x += 32) {
+    auto chunk = [&](int32_t x) {
       const __m256i red = Weighted8(Select(red_mask, Load(r.red_near + x), Load(r.red_near + x - 1)),
                                     Select(red_mask, Load(r.red_near + x - 2), Load(r.red_near + x + 1)),
                                     Select(red_mask, Load(r.red_far + x), Load(r.red_far + x - 1)),
@@ -109,6 +108,16 @@ int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t ds
       const __m256i green = Select(green_mask, FloorAverage8(Load(r.green_top + x - 1), Load(r.green_bottom + x)),
                                    FloorAverage8(Load(r.green_top + x), Load(r.green_bottom + x - 1)));
       interleave.Store256(out + x * 3, blue, green, red);
+    };
+    int32_t x = 2;
+    for (; x + 32 <= w - 2; x += 32) chunk(x);
+    // One more step moved back (to an even column) over pixels already done:
+    // they get the same values again, and the scalar tail shrinks to at most
+    // one pixel.
+    if (x < w - 2 && x > 2) {
+      const int32_t back = (w - 2 - 32) & ~1;
+      chunk(back);
+      x = back + 32;
     }
     detail::Demosaic8Span(r, x, w - 2, out + x * 3, 3, wr, wb);
   }
@@ -159,8 +168,7 @@ int Demosaic16Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t d
     uint8_t* out = dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * 6;
     const __m256i red_mask = r.red_parity ? odd_lanes : even_lanes;
     const __m256i green_mask = r.green_parity ? odd_lanes : even_lanes;
-    int32_t x = 2;
-    for (; x + 16 <= w - 2; x += 16) {
+    auto chunk = [&](int32_t x) {
       const __m256i red = Weighted16(Select(red_mask, Load16(r.red_near + x), Load16(r.red_near + x - 1)),
                                      Select(red_mask, Load16(r.red_near + x - 2), Load16(r.red_near + x + 1)),
                                      Select(red_mask, Load16(r.red_far + x), Load16(r.red_far + x - 1)),
@@ -173,6 +181,13 @@ int Demosaic16Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t d
           Select(green_mask, FloorAverage16(Load16(r.green_top + x - 1), Load16(r.green_bottom + x)),
                  FloorAverage16(Load16(r.green_top + x), Load16(r.green_bottom + x - 1)));
       interleave.Store256(out + x * 6, blue, green, red);
+    };
+    int32_t x = 2;
+    for (; x + 16 <= w - 2; x += 16) chunk(x);
+    if (x < w - 2 && x > 2) {  // see the 8-bit routine
+      const int32_t back = (w - 2 - 16) & ~1;
+      chunk(back);
+      x = back + 16;
     }
     detail::Demosaic16Span(r, x, w - 2, reinterpret_cast<uint16_t*>(out + x * 6), 3, wr, wb);
   }

@@ -51,8 +51,7 @@ void DemosaicRow16(const detail::DemosaicRows<uint8_t>& r, int32_t x_end, uint8_
   const __m128i green_mask = r.green_parity ? odd_lanes : _mm_xor_si128(odd_lanes, _mm_set1_epi8(-1));
   const __m128i wr2 = _mm_set1_epi16(static_cast<short>(wr * 2));
   const __m128i wb2 = _mm_set1_epi16(static_cast<short>(wb * 2));
-  int32_t x = 2;
-  for (; x + 16 <= x_end; x += 16) {
+  auto chunk = [&](int32_t x) {
     // Red: near column is x where red sits at x, else x − 1; far column
     // x − 2 or x + 1 respectively. Blue is the mirror image of that.
     const __m128i rn0 = Load(r.red_near + x), rn1 = Load(r.red_near + x - 1);
@@ -71,6 +70,15 @@ void DemosaicRow16(const detail::DemosaicRows<uint8_t>& r, int32_t x_end, uint8_
     const __m128i gb0 = Load(r.green_bottom + x), gb1 = Load(r.green_bottom + x - 1);
     const __m128i green = Select(green_mask, FloorAverage(gt1, gb0), FloorAverage(gt0, gb1));
     store(out_row + x * 3, blue, green, red);
+  };
+  int32_t x = 2;
+  for (; x + 16 <= x_end; x += 16) chunk(x);
+  // One step moved back to an even column over finished pixels (they get
+  // the same values again) leaves at most one pixel to the scalar code.
+  if (x < x_end && x > 2) {
+    const int32_t back = (x_end - 16) & ~1;
+    chunk(back);
+    x = back + 16;
   }
   detail::Demosaic8Span(r, x, x_end, out_row + x * 3, 3, wr, wb);
 }

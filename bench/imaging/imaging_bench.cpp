@@ -4,10 +4,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
-#include <random>
-
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
+#include <random>
 
 #include "imaging/cpu_info.h"
 #include "imaging/demosaic.h"
@@ -54,10 +53,11 @@ void FillScene(CDibImage& raw, uint32_t maximum) {
 }
 
 void SetFrameCounters(benchmark::State& state, uint64_t allocations_before) {
-  state.counters["allocs/frame"] = benchmark::Counter(
-      static_cast<double>(g_allocations.load() - allocations_before) / static_cast<double>(state.iterations()));
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
+  state.counters["allocs/frame"] =
+      benchmark::Counter(static_cast<double>(g_allocations.load() - allocations_before) /
+                         static_cast<double>(state.iterations()));
+  state.counters["Mpix/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
 }
 
 void Demosaic8Interior(benchmark::State& state, ImageOperation op) {
@@ -133,8 +133,8 @@ void OpenCvBayer(benchmark::State& state, int depth) {
     cv::cvtColor(src, dst, cv::COLOR_BayerBG2BGR);
     benchmark::DoNotOptimize(dst.data);
   }
-  state.counters["Mpix/s"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
+  state.counters["Mpix/s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
 }
 void BM_OpenCv_Bayer8(benchmark::State& s) { OpenCvBayer(s, CV_8U); }
 void BM_OpenCv_Bayer16(benchmark::State& s) { OpenCvBayer(s, CV_16U); }

@@ -26,13 +26,22 @@ struct Layout {
 };
 bool LayoutOf(int32_t bpp, Layout* out) {
   switch (bpp) {
-    case 1: *out = {1, 1}; return true;
+    case 1:
+      *out = {1, 1};
+      return true;
     case 3:
-    case 4: *out = {3, 1}; return true;
-    case 2: *out = {1, 2}; return true;
+    case 4:
+      *out = {3, 1};
+      return true;
+    case 2:
+      *out = {1, 2};
+      return true;
     case 6:
-    case 8: *out = {3, 2}; return true;
-    default: return false;
+    case 8:
+      *out = {3, 2};
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -41,8 +50,8 @@ struct RegionTotals {
   uint64_t count = 0;
 };
 
-int RegionSum(uint8_t*, const uint8_t* src, const Rect& r, int32_t, int32_t, int32_t, int32_t src_bpp, int32_t,
-              int32_t src_stride, int32_t, void* extra) {
+int RegionSum(uint8_t*, const uint8_t* src, const Rect& r, int32_t, int32_t, int32_t, int32_t src_bpp,
+              int32_t, int32_t src_stride, int32_t, void* extra) {
   auto* totals = static_cast<RegionTotals*>(extra);
   for (int32_t y = r.top; y < r.bottom; ++y) {
     const uint8_t* row = src + static_cast<int64_t>(y) * src_stride;
@@ -59,7 +68,8 @@ int RegionSum(uint8_t*, const uint8_t* src, const Rect& r, int32_t, int32_t, int
 // ---- Automatic exposure ---------------------------------------------------
 
 bool MeasureExposure(const CDibImage& raw, ExposureMeasurement* out) {
-  if (raw.empty() || out == nullptr || (raw.bits_per_pixel() != 8 && raw.bits_per_pixel() != 16)) return false;
+  if (raw.empty() || out == nullptr || (raw.bits_per_pixel() != 8 && raw.bits_per_pixel() != 16))
+    return false;
   *out = ExposureMeasurement{};
   static const double kRegions[5][4] = {{0.1, 0.1, 0.2, 0.2},
                                         {0.1, 0.8, 0.2, 0.9},
@@ -74,7 +84,8 @@ bool MeasureExposure(const CDibImage& raw, ExposureMeasurement* out) {
                       static_cast<int32_t>(kRegions[i][2] * w), static_cast<int32_t>(kRegions[i][3] * h)};
     RegionTotals totals;
     // A region with no pixels (tiny images) has no mean and no vote.
-    if (image.Apply(&RegionSum, raw, &region, region.left, region.top, 0, &totals) == 0 || totals.count == 0) {
+    if (image.Apply(&RegionSum, raw, &region, region.left, region.top, 0, &totals) == 0 ||
+        totals.count == 0) {
       continue;
     }
     const auto m = static_cast<int32_t>(totals.sum / totals.count);
@@ -171,8 +182,8 @@ void SharpenRow16Scalar(const uint32_t* col, const uint16_t* src, uint16_t* dst,
   }
 }
 
-void GreyGainsRow16Scalar(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even, int32_t offset_even,
-                          int32_t gain_odd, int32_t offset_odd, int32_t maximum) {
+void GreyGainsRow16Scalar(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even,
+                          int32_t offset_even, int32_t gain_odd, int32_t offset_odd, int32_t maximum) {
   for (int32_t k = 0; k < n; ++k) {
     const int32_t g = (k & 1) ? gain_odd : gain_even;
     const int32_t o = (k & 1) ? offset_odd : offset_even;
@@ -213,14 +224,15 @@ bool OverlapOf(const CDibImage& raw, const CDibImage& ref, int32_t x_offset, int
 
 }  // namespace
 
-bool MaskFilter8(CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t x_offset, int32_t y_offset) {
+bool MaskFilter8(CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t x_offset,
+                 int32_t y_offset) {
   if (!ReferencesFit(raw, dark, white, 8)) return false;
   int32_t c0, c1, r0, r1;
   if (!OverlapOf(raw, dark, x_offset, y_offset, &c0, &c1, &r0, &r1)) return true;
   const detail::MaskRow8Fn row_kernel = detail::ChooseGreyKernels().mask_row8;
   for (int32_t r = r0; r < r1; ++r) {
-    row_kernel(raw.row(r) + c0, dark.row(y_offset + r) + x_offset + c0, white.row(y_offset + r) + x_offset + c0,
-               c1 - c0);
+    row_kernel(raw.row(r) + c0, dark.row(y_offset + r) + x_offset + c0,
+               white.row(y_offset + r) + x_offset + c0, c1 - c0);
   }
   return true;
 }
@@ -288,18 +300,31 @@ bool DotFilterImpl(CDibImage& raw, int32_t threshold, const CDibImage* dark_map,
     const uint8_t* scan = f + 4;
     const uint8_t* end = f + x_end;
     // Defects are rare: jump from one flag to the next.
-    while (scan < end && (scan = static_cast<const uint8_t*>(std::memchr(scan, 1, static_cast<size_t>(end - scan))))) {
+    while (scan < end &&
+           (scan = static_cast<const uint8_t*>(std::memchr(scan, 1, static_cast<size_t>(end - scan))))) {
       const auto x = static_cast<int32_t>(scan - f);
       ++scan;
       int32_t sum = 0, found = 0;
       for (int32_t k = x - 1; k >= 0; --k)
-        if (!f[k]) { sum += row[k], ++found; break; }
+        if (!f[k]) {
+          sum += row[k], ++found;
+          break;
+        }
       for (int32_t k = x + 1; k < w; ++k)
-        if (!f[k]) { sum += row[k], ++found; break; }
+        if (!f[k]) {
+          sum += row[k], ++found;
+          break;
+        }
       for (int32_t k = y - 1; k >= 0; --k)
-        if (!flagged(x, k)) { sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found; break; }
+        if (!flagged(x, k)) {
+          sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found;
+          break;
+        }
       for (int32_t k = y + 1; k < h; ++k)
-        if (!flagged(x, k)) { sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found; break; }
+        if (!flagged(x, k)) {
+          sum += reinterpret_cast<const T*>(raw.row(k))[x], ++found;
+          break;
+        }
       if (found > 0) row[x] = static_cast<T>(sum / found);
     }
   }
@@ -328,10 +353,14 @@ int32_t GreyCellIndex(int32_t bayer_mode, int32_t x, int32_t y) {
 
 int32_t SignificantMaximum(int32_t bits) {
   switch (bits) {
-    case 10: return 1023;
-    case 12: return 4095;
-    case 14: return 16383;
-    default: return 65535;
+    case 10:
+      return 1023;
+    case 12:
+      return 4095;
+    case 14:
+      return 16383;
+    default:
+      return 65535;
   }
 }
 
@@ -365,8 +394,9 @@ int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, i
   return 1;
 }
 
-int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-                int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
+int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
+                void* extra) {
   if (dst_bpp != 2 || src_bpp != 2 || extra == nullptr) return 0;
   const auto& args = *static_cast<const GreyGainsArgs*>(extra);
   const int32_t maximum = SignificantMaximum(args.significant_bits);
@@ -377,8 +407,8 @@ int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, 
     // Gains and values are never negative, so (g × v) / 128 is a shift;
     // gains are held below 2^15 so the product fits 32 bits.
     row_kernel(reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(y) * src_stride) + r.left,
-               reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x, r.width(),
-               std::clamp(args.gains.gain[even], 0, 32767), args.gains.offset[even],
+               reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x,
+               r.width(), std::clamp(args.gains.gain[even], 0, 32767), args.gains.offset[even],
                std::clamp(args.gains.gain[odd], 0, 32767), args.gains.offset[odd], maximum);
   }
   return 1;
@@ -495,7 +525,9 @@ void BrightnessTable(int32_t beta, int32_t maximum, T* table) {
 
 void BuildGammaTable8(int32_t gamma, uint8_t table[256]) { GammaTable<uint8_t>(gamma, 255, table); }
 void BuildGammaTable16(int32_t gamma, uint16_t* table) { GammaTable<uint16_t>(gamma, 65535, table); }
-void BuildContrastTable8(int32_t contrast, uint8_t table[256]) { ContrastTable<uint8_t>(contrast, 255, table); }
+void BuildContrastTable8(int32_t contrast, uint8_t table[256]) {
+  ContrastTable<uint8_t>(contrast, 255, table);
+}
 void BuildContrastTable16(int32_t contrast, uint16_t* table) {
   ContrastTable<uint16_t>(contrast * 256, 65535, table);
 }
@@ -509,8 +541,9 @@ void BuildSharpnessTable(int32_t sharpness, int32_t max, int32_t* table) {
   for (int32_t d = -max; d <= max; ++d) table[d + max] = (sharpness * d) / 10;
 }
 
-int ApplyToneTable(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-                   int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t, void* extra) {
+int ApplyToneTable(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                   int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t,
+                   void* extra) {
   Layout layout;
   if (extra == nullptr || dst_bpp != src_bpp || !LayoutOf(dst_bpp, &layout)) return 0;
   for (int32_t i = 0; i < r.height(); ++i) {
@@ -564,8 +597,8 @@ void PostOutsideInterior(uint8_t* dst, const Rect& r, int32_t dst_x, int32_t dst
 }
 
 // 8-bit grey: 16-bit column sums and the row kernel.
-void SharpenGrey8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
-                  int32_t src_stride, const SharpenArgs& args) {
+void SharpenGrey8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                  int32_t dst_stride, int32_t src_stride, const SharpenArgs& args) {
   const int32_t w = r.width(), h = r.height();
   if (w < 5 || h < 5) return;
   auto src_row = [&](int32_t y) { return src + static_cast<int64_t>(r.top + y) * src_stride + r.left; };
@@ -596,8 +629,8 @@ void SharpenGrey8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x
 
 // Grey images: column sums and the 4-wide window as plain loops.
 template <typename T>
-void SharpenGrey(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_stride,
-                 int32_t src_stride, const SharpenArgs& args, int32_t maximum) {
+void SharpenGrey(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                 int32_t dst_stride, int32_t src_stride, const SharpenArgs& args, int32_t maximum) {
   const int32_t w = r.width(), h = r.height();
   if (w < 5 || h < 5) return;
   auto src_row = [&](int32_t y) {
@@ -630,9 +663,9 @@ void SharpenGrey(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x,
 }
 
 template <typename T>
-void SharpenImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-                 int32_t src_bpp, int32_t dst_stride, int32_t src_stride, const SharpenArgs& args, int32_t channels,
-                 int32_t maximum) {
+void SharpenImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                 int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride,
+                 const SharpenArgs& args, int32_t channels, int32_t maximum) {
   const int32_t w = r.width(), h = r.height();
   if (w < 5 || h < 5) return;
   const int32_t src_step = src_bpp / static_cast<int32_t>(sizeof(T));
@@ -655,7 +688,8 @@ void SharpenImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x,
       const T* added = src_row(y + 1);
       for (int32_t x = 0; x < w; ++x)
         for (int32_t c = 0; c < channels; ++c)
-          columns[x * channels + c] += static_cast<uint32_t>(added[x * src_step + c]) - gone[x * src_step + c];
+          columns[x * channels + c] +=
+              static_cast<uint32_t>(added[x * src_step + c]) - gone[x * src_step + c];
     }
     const T* s = src_row(y);
     T* d = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride) + dst_x * dst_step;
@@ -673,8 +707,8 @@ void SharpenImpl(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x,
 }
 }  // namespace
 
-int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-            int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t, void* extra) {
+int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,
+            int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t, void* extra) {
   Layout layout;
   const auto* args = static_cast<const SharpenArgs*>(extra);
   if (args == nullptr || args->table == nullptr || args->scratch == nullptr || dst_bpp != src_bpp ||
@@ -717,8 +751,12 @@ const T* ToneTables::Get(std::vector<T>& table, int32_t& key, int32_t value, siz
 }
 
 const uint8_t* ToneTables::Gamma8(int32_t v) { return Get(gamma8_, gamma8_key_, v, 256, BuildGammaTable8); }
-const uint16_t* ToneTables::Gamma16(int32_t v) { return Get(gamma16_, gamma16_key_, v, 65536, BuildGammaTable16); }
-const uint8_t* ToneTables::Contrast8(int32_t v) { return Get(contrast8_, contrast8_key_, v, 256, BuildContrastTable8); }
+const uint16_t* ToneTables::Gamma16(int32_t v) {
+  return Get(gamma16_, gamma16_key_, v, 65536, BuildGammaTable16);
+}
+const uint8_t* ToneTables::Contrast8(int32_t v) {
+  return Get(contrast8_, contrast8_key_, v, 256, BuildContrastTable8);
+}
 const uint16_t* ToneTables::Contrast16(int32_t v) {
   return Get(contrast16_, contrast16_key_, v, 65536, BuildContrastTable16);
 }
@@ -732,7 +770,8 @@ const int32_t* ToneTables::Sharpness8(int32_t v) {
   return Get(sharp8_, sharp8_key_, v, 511, [](int32_t s, int32_t* t) { BuildSharpnessTable(s, 255, t); });
 }
 const int32_t* ToneTables::Sharpness16(int32_t v) {
-  return Get(sharp16_, sharp16_key_, v, 131071, [](int32_t s, int32_t* t) { BuildSharpnessTable(s, 65535, t); });
+  return Get(sharp16_, sharp16_key_, v, 131071,
+             [](int32_t s, int32_t* t) { BuildSharpnessTable(s, 65535, t); });
 }
 
 namespace {
@@ -752,7 +791,8 @@ const uint8_t* ToneTables::Chain8(int32_t gamma, int32_t contrast, int32_t brigh
   if (chain8_.size() != 256 || chain8_key_[0] != gamma || chain8_key_[1] != contrast ||
       chain8_key_[2] != brightness) {
     chain8_.resize(256);
-    ComposeChain<uint8_t>(255, gamma != 100 ? Gamma8(gamma) : nullptr, contrast != 0 ? Contrast8(contrast) : nullptr,
+    ComposeChain<uint8_t>(255, gamma != 100 ? Gamma8(gamma) : nullptr,
+                          contrast != 0 ? Contrast8(contrast) : nullptr,
                           brightness != 0 ? Brightness8(brightness) : nullptr, chain8_.data());
     chain8_key_[0] = gamma, chain8_key_[1] = contrast, chain8_key_[2] = brightness;
     ++builds_;

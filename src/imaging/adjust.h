@@ -35,7 +35,8 @@ int32_t NextExposure(int32_t current, double factor, int32_t minimum, int32_t ma
 // Flat field against the dark and white references of the same depth,
 // raw (c, r) paired with reference (x_offset + c, y_offset + r). Pixels
 // whose reference position falls outside the references are left alone.
-bool MaskFilter8(CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t x_offset, int32_t y_offset);
+bool MaskFilter8(CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t x_offset,
+                 int32_t y_offset);
 // 16-bit result is left-aligned: a 12-bit value times 16.
 bool MaskFilter16(CDibImage& raw, const CDibImage& dark, const CDibImage& white, int32_t x_offset,
                   int32_t y_offset);
@@ -68,10 +69,12 @@ struct GreyGainsArgs {
   int32_t significant_bits = 12;  // 16-bit data only
 };
 // v' = o + (g × v) / 128, clamped; param = bayer mode, extra = const GreyGainsArgs*.
-int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-               int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra);
+int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,
+               int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
+               void* extra);
 int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,
-                int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra);
+                int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
+                void* extra);
 
 // Automatic grey balance: gains from the cell means of the low bytes.
 // Ratios whose means are missing or zero leave that gain as it was.
@@ -102,7 +105,7 @@ int ApplyToneTable(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32
                    void* extra);
 
 struct SharpenArgs {
-  const int32_t* table = nullptr;  // centred: table[max + d]
+  const int32_t* table = nullptr;              // centred: table[max + d]
   std::vector<uint32_t>* scratch = nullptr;    // column sums, reused
   std::vector<uint16_t>* scratch16 = nullptr;  // 8-bit grey column sums, reused (optional)
   // Optional per-sample table applied to every destination sample
@@ -112,8 +115,9 @@ struct SharpenArgs {
 // out = v + T[v − blur] over 2 … W − 3 and 2 … H − 3, blur = mean of the
 // 4 × 4 source samples at x − 2 … x + 1, y − 2 … y + 1; the outer two rows
 // and columns keep their values; extra = SharpenArgs*.
-int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-            int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra);
+int Sharpen(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,
+            int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
+            void* extra);
 
 // Tables kept by their argument so they are rebuilt only when it changes.
 class ToneTables {

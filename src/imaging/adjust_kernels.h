@@ -16,8 +16,8 @@ using SharpenRow8Fn = void (*)(const uint16_t* col, const uint8_t* src, uint8_t*
 
 // 16-bit: v = clamp(((v − d) × 4096) / (w − d), 0, 4095) × 16 where w > d.
 using MaskRow16Fn = void (*)(uint16_t* v, const uint16_t* d, const uint16_t* w, int32_t n);
-using SharpenRow16Fn = void (*)(const uint32_t* col, const uint16_t* src, uint16_t* dst, int32_t x0, int32_t x1,
-                                int32_t strength);
+using SharpenRow16Fn = void (*)(const uint32_t* col, const uint16_t* src, uint16_t* dst, int32_t x0,
+                                int32_t x1, int32_t strength);
 // v = clamp(o + ((g × v) >> 7), 0, maximum) with (g, o) alternating per
 // column, starting with `even` at element 0; 0 ≤ g < 2^15.
 using GreyGainsRow16Fn = void (*)(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even,
@@ -34,8 +34,8 @@ struct GreyKernels {
 void MaskRow16Scalar(uint16_t* v, const uint16_t* d, const uint16_t* w, int32_t n);
 void SharpenRow16Scalar(const uint32_t* col, const uint16_t* src, uint16_t* dst, int32_t x0, int32_t x1,
                         int32_t strength);
-void GreyGainsRow16Scalar(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even, int32_t offset_even,
-                          int32_t gain_odd, int32_t offset_odd, int32_t maximum);
+void GreyGainsRow16Scalar(const uint16_t* src, uint16_t* dst, int32_t n, int32_t gain_even,
+                          int32_t offset_even, int32_t gain_odd, int32_t offset_odd, int32_t maximum);
 void MaskRow16Sse2(uint16_t* v, const uint16_t* d, const uint16_t* w, int32_t n);
 void SharpenRow16Sse2(const uint32_t* col, const uint16_t* src, uint16_t* dst, int32_t x0, int32_t x1,
                       int32_t strength);

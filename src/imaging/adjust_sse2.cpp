@@ -14,7 +14,8 @@ inline __m128i SignExtendHigh16(__m128i x) { return _mm_srai_epi32(_mm_unpackhi_
 // Four quotients trunc(n × 256 / span); spans of 0 divide by 1 (masked later).
 inline __m128i Quotients(__m128i n32, __m128i span32) {
   const __m128i zero_span = _mm_cmpeq_epi32(span32, _mm_setzero_si128());
-  const __m128i divisor = _mm_or_si128(_mm_andnot_si128(zero_span, span32), _mm_and_si128(zero_span, _mm_set1_epi32(1)));
+  const __m128i divisor =
+      _mm_or_si128(_mm_andnot_si128(zero_span, span32), _mm_and_si128(zero_span, _mm_set1_epi32(1)));
   const __m128 q = _mm_div_ps(_mm_cvtepi32_ps(_mm_slli_epi32(n32, 8)), _mm_cvtepi32_ps(divisor));
   return _mm_cvttps_epi32(q);
 }
@@ -65,7 +66,8 @@ void SharpenRow8Sse2(const uint16_t* col, const uint8_t* src, uint8_t* dst, int3
     const __m128i blur = _mm_srli_epi16(sum, 4);
     const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + x)), zero);
     const __m128i product = _mm_mullo_epi16(_mm_sub_epi16(v, blur), k);
-    const __m128i q = _mm_sub_epi16(_mm_srai_epi16(_mm_mulhi_epi16(product, magic), 2), _mm_srai_epi16(product, 15));
+    const __m128i q =
+        _mm_sub_epi16(_mm_srai_epi16(_mm_mulhi_epi16(product, magic), 2), _mm_srai_epi16(product, 15));
     const __m128i out = _mm_add_epi16(v, q);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(out, out));
   }
@@ -97,7 +99,7 @@ void MaskRow16Sse2(uint16_t* v, const uint16_t* d, const uint16_t* w, int32_t n)
       const __m128i w32 = h ? _mm_unpackhi_epi16(ww, zero) : _mm_unpacklo_epi16(ww, zero);
       const __m128i num = _mm_sub_epi32(v32, d32);
       const __m128i span = _mm_sub_epi32(w32, d32);
-      const __m128i low = _mm_cmplt_epi32(num, one);          // v ≤ D: 0
+      const __m128i low = _mm_cmplt_epi32(num, one);                        // v ≤ D: 0
       const __m128i high = _mm_cmpgt_epi32(_mm_add_epi32(num, one), span);  // v − D ≥ span: 4095
       const __m128i bad = _mm_cmplt_epi32(span, one);
       const __m128i divisor = _mm_or_si128(_mm_andnot_si128(bad, span), _mm_and_si128(bad, one));
@@ -171,7 +173,8 @@ void GreyGainsRow16Sse2(const uint16_t* src, uint16_t* dst, int32_t n, int32_t g
     // Saturating to −32768 … 32767 is clamping to 0 … 65535 before the bias
     // is taken back; the maximum is applied in the same biased form.
     const __m128i packed = _mm_min_epi16(_mm_packs_epi32(a, b), top);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000))));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k),
+                     _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000))));
   }
   if (k < n) {
     GreyGainsRow16Scalar(src + k, dst + k, n - k, gain_even, offset_even, gain_odd, offset_odd, maximum);

@@ -30,7 +30,8 @@ int ForEachPixel(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x,
                  PixelFn fn) {
   for (int32_t i = 0; i < r.height(); ++i) {
     const int32_t src_row = flip ? r.bottom - 1 - i : r.top + i;
-    const uint8_t* s = src + static_cast<size_t>(src_row) * src_stride + static_cast<size_t>(r.left) * src_bpp;
+    const uint8_t* s =
+        src + static_cast<size_t>(src_row) * src_stride + static_cast<size_t>(r.left) * src_bpp;
     uint8_t* d = dst + static_cast<size_t>(dst_y + i) * dst_stride + static_cast<size_t>(dst_x) * dst_bpp;
     for (int32_t k = 0; k < r.width(); ++k) fn(d + k * dst_bpp, s + k * src_bpp);
   }
@@ -66,7 +67,8 @@ MORVEX_IMAGE_OP(ColourToGrey) {
 MORVEX_IMAGE_OP(Copy8Flipped) {
   (void)src_bpp, (void)param, (void)extra;
   // Whole rows: as many bytes as the shorter of the two rows holds.
-  const size_t bytes = static_cast<size_t>(std::min(dst_stride - dst_x * dst_bpp, src_stride - src_rect.left));
+  const size_t bytes =
+      static_cast<size_t>(std::min(dst_stride - dst_x * dst_bpp, src_stride - src_rect.left));
   for (int32_t i = 0; i < src_rect.height(); ++i) {
     std::memcpy(dst + static_cast<size_t>(dst_y + i) * dst_stride + dst_x * dst_bpp,
                 src + static_cast<size_t>(src_rect.bottom - 1 - i) * src_stride + src_rect.left, bytes);
@@ -136,7 +138,8 @@ namespace {
 
 int ScaledNearest(uint8_t* dst, const uint8_t* src, const Rect& dst_rect, const Rect& src_rect,
                   int32_t dst_width, int32_t dst_height, int32_t src_width, int32_t src_height,
-                  int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t channels) {
+                  int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride,
+                  int32_t channels) {
   const int32_t d_w = dst_rect.width();
   const int32_t d_h = dst_rect.height();
   if (d_w <= 0 || d_h <= 0 || src_width <= 0 || src_height <= 0) return 0;
@@ -194,7 +197,8 @@ bool MirrorRaw(CDibImage& raw, CDibImage& temp, bool mirror_h, bool mirror_v, bo
     const uint8_t* s = raw.row(soft_v ? h - 1 - y : y);
     uint8_t* d = temp.row(y);
     if (soft_h) {
-      for (int32_t x = 0; x < w; ++x) std::memcpy(d + x * bpp, s + (w - 1 - x) * bpp, static_cast<size_t>(bpp));
+      for (int32_t x = 0; x < w; ++x)
+        std::memcpy(d + x * bpp, s + (w - 1 - x) * bpp, static_cast<size_t>(bpp));
     } else {
       std::memcpy(d, s, static_cast<size_t>(w) * bpp);
     }

@@ -7,15 +7,14 @@
 
 namespace morvex::imaging {
 
-#define MORVEX_IMAGE_OP(name)                                                                     \
-  int name(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y, \
+#define MORVEX_IMAGE_OP(name)                                                                       \
+  int name(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,    \
            int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, \
            void* extra)
-#define MORVEX_SCALED_OP(name)                                                                  \
-  int name(uint8_t* dst, const uint8_t* src, const Rect& dst_rect, const Rect& src_rect,       \
-           int32_t dst_width, int32_t dst_height, int32_t src_width, int32_t src_height,        \
-           int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, \
-           void* extra)
+#define MORVEX_SCALED_OP(name)                                                                              \
+  int name(uint8_t* dst, const uint8_t* src, const Rect& dst_rect, const Rect& src_rect, int32_t dst_width, \
+           int32_t dst_height, int32_t src_width, int32_t src_height, int32_t dst_bpp, int32_t src_bpp,     \
+           int32_t dst_stride, int32_t src_stride, int32_t param, void* extra)
 
 // Spreads a frame written packed (width × bytes per pixel per row) out to
 // the stride, in place. Both variants use the pixel size they are given.
@@ -29,11 +28,11 @@ MORVEX_IMAGE_OP(ColourToGrey);
 
 // Flipped copies (destination row i from source row bottom − 1 − i) used by
 // saving and recording.
-MORVEX_IMAGE_OP(Copy8Flipped);           // 8 → 8, whole rows (shorter stride)
-MORVEX_IMAGE_OP(High16To8Flipped);       // 16 → 8, high byte
-MORVEX_IMAGE_OP(Bits2To9Flipped);        // 16 → 8, (sample >> 2) & 0xFF
-MORVEX_IMAGE_OP(HighBytes48To24Flipped); // 48/64 → 24, high bytes
-MORVEX_IMAGE_OP(Copy24Flipped);          // 24/32 → 24
+MORVEX_IMAGE_OP(Copy8Flipped);            // 8 → 8, whole rows (shorter stride)
+MORVEX_IMAGE_OP(High16To8Flipped);        // 16 → 8, high byte
+MORVEX_IMAGE_OP(Bits2To9Flipped);         // 16 → 8, (sample >> 2) & 0xFF
+MORVEX_IMAGE_OP(HighBytes48To24Flipped);  // 48/64 → 24, high bytes
+MORVEX_IMAGE_OP(Copy24Flipped);           // 24/32 → 24
 
 // Display conversions, memory row order kept.
 MORVEX_IMAGE_OP(Display16To8);   // high byte

@@ -37,9 +37,9 @@ const char* ModelName(const char* vendor, int family, int model) {
     if (family >= 6) return "AMD ATHLON";
   } else if (std::strcmp(vendor, "GenuineIntel") == 0) {
     if (family == 4) {
-      static const char* const k486[] = {"INTEL 486DX", "INTEL 486DX", "INTEL 486SX", "INTEL 486DX2",
-                                         "INTEL 486SL", "INTEL 486SX2", "Unknown",     "INTEL 486DX2E",
-                                         "INTEL 486DX4"};
+      static const char* const k486[] = {"INTEL 486DX",  "INTEL 486DX",   "INTEL 486SX",
+                                         "INTEL 486DX2", "INTEL 486SL",   "INTEL 486SX2",
+                                         "Unknown",      "INTEL 486DX2E", "INTEL 486DX4"};
       return model >= 0 && model <= 8 ? k486[model] : "Unknown";
     }
     if (family == 5) return model == 4 || model == 8 ? "INTEL Pentium-MMX" : "INTEL Pentium";

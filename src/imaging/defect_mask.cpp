@@ -11,7 +11,8 @@ MaskData::MaskData() {
   valid_ = dark8_.Create(kMaskWidth, kMaskHeight, 8) && white8_.Create(kMaskWidth, kMaskHeight, 8) &&
            dark16_.Create(kMaskWidth, kMaskHeight, 16) && white16_.Create(kMaskWidth, kMaskHeight, 16) &&
            dark_map8_.Create(kMaskWidth, kMaskHeight, 8) && white_map8_.Create(kMaskWidth, kMaskHeight, 8) &&
-           dark_map16_.Create(kMaskWidth, kMaskHeight, 16) && white_map16_.Create(kMaskWidth, kMaskHeight, 16);
+           dark_map16_.Create(kMaskWidth, kMaskHeight, 16) &&
+           white_map16_.Create(kMaskWidth, kMaskHeight, 16);
   if (!valid_) return;
   // Dark starts at 0 (fresh images are zeroed), white at full scale.
   std::memset(white8_.pixels(), 0xFF, white8_.size_bytes());
@@ -69,9 +70,9 @@ bool MaskData::Load(const std::string& path) {
   if (!file.Read(&header, sizeof(header))) return false;
   const CDibImage* targets[4] = {&dark8_, &white8_, &dark16_, &white16_};
   if (std::memcmp(header.magic, kMaskMagic, sizeof(kMaskMagic)) != 0 ||
-      header.width != static_cast<uint32_t>(kMaskWidth) || header.height != static_cast<uint32_t>(kMaskHeight) ||
-      header.block_size[0] != 0x50000 || header.block_size[1] != 0x50000 || header.block_size[2] != 0xA0000 ||
-      header.block_size[3] != 0xA0000) {
+      header.width != static_cast<uint32_t>(kMaskWidth) ||
+      header.height != static_cast<uint32_t>(kMaskHeight) || header.block_size[0] != 0x50000 ||
+      header.block_size[1] != 0x50000 || header.block_size[2] != 0xA0000 || header.block_size[3] != 0xA0000) {
     return false;
   }
   // Every block must arrive whole before any reference is touched.

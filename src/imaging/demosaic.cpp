@@ -103,16 +103,16 @@ template <typename T>
 void SideColumnPixel(const DemosaicRows<T>& r, const SideColumns& c, uint32_t wr, uint32_t wb, T* out) {
   const uint32_t sr = 9u * r.red_near[c.red_near] + 3u * r.red_near[c.red_far] + 3u * r.red_far[c.red_near] +
                       r.red_far[c.red_far];
-  const uint32_t sb = 9u * r.blue_near[c.blue_near] + 3u * r.blue_near[c.blue_far] + 3u * r.blue_far[c.blue_near] +
-                      r.blue_far[c.blue_far];
+  const uint32_t sb = 9u * r.blue_near[c.blue_near] + 3u * r.blue_near[c.blue_far] +
+                      3u * r.blue_far[c.blue_near] + r.blue_far[c.blue_far];
   const uint32_t g = ((c.x & 1) == r.green_parity) ? r.green_top[c.left] + r.green_bottom[c.x]
                                                    : r.green_top[c.x] + r.green_bottom[c.left];
   StorePixel<T>(out, Scale<T>(sb, wb), static_cast<T>(g >> 1), Scale<T>(sr, wr));
 }
 
 template <typename T>
-void BorderPixel(const uint8_t* src, int32_t src_stride, int32_t w, int32_t h, int32_t x, int32_t y, int32_t rp0,
-                 int32_t cp0, uint32_t wr, uint32_t wb, T* out) {
+void BorderPixel(const uint8_t* src, int32_t src_stride, int32_t w, int32_t h, int32_t x, int32_t y,
+                 int32_t rp0, int32_t cp0, uint32_t wr, uint32_t wb, T* out) {
   auto at = [&](int32_t cx, int32_t cy) -> uint32_t {
     const T* row = reinterpret_cast<const T*>(src + static_cast<int64_t>(Reflect(cy, h)) * src_stride);
     return row[Reflect(cx, w)];
@@ -132,7 +132,8 @@ void BorderPixel(const uint8_t* src, int32_t src_stride, int32_t w, int32_t h, i
 
 template <typename T>
 int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
-                 int32_t dst_bpp, int32_t src_stride, int32_t dst_stride, int32_t mode, const BayerGains& gains) {
+                 int32_t dst_bpp, int32_t src_stride, int32_t dst_stride, int32_t mode,
+                 const BayerGains& gains) {
   const int32_t w = rect.width();
   const int32_t h = rect.height();
   if (w < 5 || h < 5) return 1;
@@ -151,13 +152,15 @@ int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst
 
 template <typename T>
 int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
-               int32_t dst_bpp, int32_t src_stride, int32_t dst_stride, int32_t mode, const BayerGains& gains) {
+               int32_t dst_bpp, int32_t src_stride, int32_t dst_stride, int32_t mode,
+               const BayerGains& gains) {
   const int32_t w = rect.width();
   const int32_t h = rect.height();
   if (w <= 0 || h <= 0) return 0;
   const uint32_t wr = ClampedWeight(gains.red);
   const uint32_t wb = ClampedWeight(gains.blue);
-  const uint8_t* origin = src + static_cast<int64_t>(rect.top) * src_stride + rect.left * static_cast<int32_t>(sizeof(T));
+  const uint8_t* origin =
+      src + static_cast<int64_t>(rect.top) * src_stride + rect.left * static_cast<int32_t>(sizeof(T));
   const int32_t rp0 = RowPhase0(mode);
   const int32_t cp0 = ColumnPhase0(mode);
   // Phases follow the true position of every pixel, so odd heights and
@@ -175,10 +178,12 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
     if (y < 2 || y >= h - 2) {
       if (w >= 5) {
         // Inner columns of a top or bottom row: reflected rows, direct columns.
-        const auto rows = detail::RowsAt(reinterpret_cast<const T*>(origin), src_stride / static_cast<int32_t>(sizeof(T)),
-                                         y, mode, [h](int32_t i) { return Reflect(i, h); });
+        const auto rows =
+            detail::RowsAt(reinterpret_cast<const T*>(origin), src_stride / static_cast<int32_t>(sizeof(T)),
+                           y, mode, [h](int32_t i) { return Reflect(i, h); });
         for (int32_t x = 0; x < 2; ++x) put(x, y);
-        T* out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + (dst_x + 2) * dst_bpp);
+        T* out =
+            reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + (dst_x + 2) * dst_bpp);
         DemosaicSpan<T>(rows, 2, w - 2, out, step, wr, wb);
         for (int32_t x = w - 2; x < w; ++x) put(x, y);
       } else {
@@ -188,7 +193,8 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
       const auto rows = detail::InteriorRows(reinterpret_cast<const T*>(origin),
                                              src_stride / static_cast<int32_t>(sizeof(T)), y, mode);
       T* row_out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
-      for (int32_t i = 0; i < side_count; ++i) SideColumnPixel<T>(rows, sides[i], wr, wb, row_out + sides[i].x * step);
+      for (int32_t i = 0; i < side_count; ++i)
+        SideColumnPixel<T>(rows, sides[i], wr, wb, row_out + sides[i].x * step);
     }
   }
   return 1;
@@ -252,7 +258,6 @@ int Demosaic16Border(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int
                               GainsOf(extra));
 }
 
-
 ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains) {
   if (dst_bits != 24 || gains.red > 200 || gains.green > 200 || gains.blue > 200 || !SimdEnabled()) {
     return &Demosaic8Scalar;
@@ -270,7 +275,8 @@ ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains) {
 }
 
 ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains) {
-  if (dst_bits != 48 || gains.red > 400 || gains.blue > 400 || gains.red < 0 || gains.blue < 0 || !SimdEnabled()) {
+  if (dst_bits != 48 || gains.red > 400 || gains.blue > 400 || gains.red < 0 || gains.blue < 0 ||
+      !SimdEnabled()) {
     return &Demosaic16;
   }
   static const ImageOperation best = [] {

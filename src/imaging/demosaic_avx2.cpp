@@ -33,7 +33,8 @@ class Interleaver {
           const int k = 32 * v + j;  // output byte
           const int pixel = k / (3 * sample);
           const bool mine = (k / sample) % 3 == channel;
-          c[j] = mine ? static_cast<int8_t>((pixel % per_lane) * sample + k % sample) : static_cast<int8_t>(-128);
+          c[j] = mine ? static_cast<int8_t>((pixel % per_lane) * sample + k % sample)
+                      : static_cast<int8_t>(-128);
         }
         control_[v][channel] = _mm256_load_si256(reinterpret_cast<const __m256i*>(c));
       }
@@ -60,14 +61,17 @@ class Interleaver {
 // ---- 8 bits ----------------------------------------------------------------
 
 inline __m256i FloorAverage8(__m256i a, __m256i b) {
-  return _mm256_sub_epi8(_mm256_avg_epu8(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
+  return _mm256_sub_epi8(_mm256_avg_epu8(a, b),
+                         _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi8(1)));
 }
 
 // min(255, (S × w) >> 11) with S = 9 a + 3 b + 3 c + d on 16-bit lanes.
 inline __m256i Weighted8(__m256i a8, __m256i b8, __m256i c8, __m256i d8, __m256i weight2) {
   const __m256i zero = _mm256_setzero_si256();
   auto half = [&](bool high) {
-    auto widen = [&](__m256i x) { return high ? _mm256_unpackhi_epi8(x, zero) : _mm256_unpacklo_epi8(x, zero); };
+    auto widen = [&](__m256i x) {
+      return high ? _mm256_unpackhi_epi8(x, zero) : _mm256_unpacklo_epi8(x, zero);
+    };
     const __m256i a = widen(a8), b = widen(b8), c = widen(c8), d = widen(d8);
     const __m256i t = _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(a, a), a), _mm256_add_epi16(b, c));
     const __m256i s = _mm256_add_epi16(_mm256_add_epi16(_mm256_add_epi16(t, t), t), d);
@@ -76,12 +80,14 @@ inline __m256i Weighted8(__m256i a8, __m256i b8, __m256i c8, __m256i d8, __m256i
   return _mm256_packus_epi16(half(false), half(true));  // unpack and pack pair up within each 128-bit lane
 }
 
-int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-                  int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode, void* extra) {
+int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
+                  int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode,
+                  void* extra) {
   const BayerGains gains = extra ? *static_cast<const BayerGains*>(extra) : BayerGains{};
   const int32_t wr = BayerWeight(gains.red), wb = BayerWeight(gains.blue);
   if (src_bpp != 1 || dst_bpp != 3 || wr < 0 || wb < 0 || wr > 16383 || wb > 16383) {
-    return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode, extra);
+    return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode,
+                           extra);
   }
   const int32_t w = rect.width(), h = rect.height();
   if (w < 5 || h < 5) return 1;
@@ -101,12 +107,14 @@ int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t ds
                                     Select(red_mask, Load(r.red_near + x - 2), Load(r.red_near + x + 1)),
                                     Select(red_mask, Load(r.red_far + x), Load(r.red_far + x - 1)),
                                     Select(red_mask, Load(r.red_far + x - 2), Load(r.red_far + x + 1)), wr2);
-      const __m256i blue = Weighted8(Select(red_mask, Load(r.blue_near + x - 1), Load(r.blue_near + x)),
-                                     Select(red_mask, Load(r.blue_near + x + 1), Load(r.blue_near + x - 2)),
-                                     Select(red_mask, Load(r.blue_far + x - 1), Load(r.blue_far + x)),
-                                     Select(red_mask, Load(r.blue_far + x + 1), Load(r.blue_far + x - 2)), wb2);
-      const __m256i green = Select(green_mask, FloorAverage8(Load(r.green_top + x - 1), Load(r.green_bottom + x)),
-                                   FloorAverage8(Load(r.green_top + x), Load(r.green_bottom + x - 1)));
+      const __m256i blue =
+          Weighted8(Select(red_mask, Load(r.blue_near + x - 1), Load(r.blue_near + x)),
+                    Select(red_mask, Load(r.blue_near + x + 1), Load(r.blue_near + x - 2)),
+                    Select(red_mask, Load(r.blue_far + x - 1), Load(r.blue_far + x)),
+                    Select(red_mask, Load(r.blue_far + x + 1), Load(r.blue_far + x - 2)), wb2);
+      const __m256i green =
+          Select(green_mask, FloorAverage8(Load(r.green_top + x - 1), Load(r.green_bottom + x)),
+                 FloorAverage8(Load(r.green_top + x), Load(r.green_bottom + x - 1)));
       interleave.Store256(out + x * 3, blue, green, red);
     };
     int32_t x = 2;
@@ -127,7 +135,8 @@ int Demosaic8Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t ds
 // ---- 16 bits ---------------------------------------------------------------
 
 inline __m256i FloorAverage16(__m256i a, __m256i b) {
-  return _mm256_sub_epi16(_mm256_avg_epu16(a, b), _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi16(1)));
+  return _mm256_sub_epi16(_mm256_avg_epu16(a, b),
+                          _mm256_and_si256(_mm256_xor_si256(a, b), _mm256_set1_epi16(1)));
 }
 
 // min(65535, (S × w) >> 11), S = 9 a + 3 b + 3 c + d on 32-bit lanes
@@ -135,7 +144,9 @@ inline __m256i FloorAverage16(__m256i a, __m256i b) {
 inline __m256i Weighted16(__m256i a16, __m256i b16, __m256i c16, __m256i d16, __m256i weight) {
   const __m256i zero = _mm256_setzero_si256();
   auto half = [&](bool high) {
-    auto widen = [&](__m256i x) { return high ? _mm256_unpackhi_epi16(x, zero) : _mm256_unpacklo_epi16(x, zero); };
+    auto widen = [&](__m256i x) {
+      return high ? _mm256_unpackhi_epi16(x, zero) : _mm256_unpacklo_epi16(x, zero);
+    };
     const __m256i a = widen(a16), b = widen(b16), c = widen(c16), d = widen(d16);
     const __m256i t = _mm256_add_epi32(_mm256_add_epi32(_mm256_add_epi32(a, a), a), _mm256_add_epi32(b, c));
     const __m256i s = _mm256_add_epi32(_mm256_add_epi32(_mm256_add_epi32(t, t), t), d);
@@ -161,7 +172,8 @@ int Demosaic16Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t d
   const __m256i even_lanes = _mm256_xor_si256(odd_lanes, _mm256_set1_epi8(-1));
   const __m256i wr32 = _mm256_set1_epi32(wr);
   const __m256i wb32 = _mm256_set1_epi32(wb);
-  const auto* base = reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(rect.top) * src_stride) + rect.left;
+  const auto* base =
+      reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(rect.top) * src_stride) + rect.left;
   const int64_t stride = src_stride / 2;
   for (int32_t y = 2; y < h - 2; ++y) {
     const auto r = detail::InteriorRows(base, stride, y, mode & 3);
@@ -169,14 +181,16 @@ int Demosaic16Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t d
     const __m256i red_mask = r.red_parity ? odd_lanes : even_lanes;
     const __m256i green_mask = r.green_parity ? odd_lanes : even_lanes;
     auto chunk = [&](int32_t x) {
-      const __m256i red = Weighted16(Select(red_mask, Load16(r.red_near + x), Load16(r.red_near + x - 1)),
-                                     Select(red_mask, Load16(r.red_near + x - 2), Load16(r.red_near + x + 1)),
-                                     Select(red_mask, Load16(r.red_far + x), Load16(r.red_far + x - 1)),
-                                     Select(red_mask, Load16(r.red_far + x - 2), Load16(r.red_far + x + 1)), wr32);
-      const __m256i blue = Weighted16(Select(red_mask, Load16(r.blue_near + x - 1), Load16(r.blue_near + x)),
-                                      Select(red_mask, Load16(r.blue_near + x + 1), Load16(r.blue_near + x - 2)),
-                                      Select(red_mask, Load16(r.blue_far + x - 1), Load16(r.blue_far + x)),
-                                      Select(red_mask, Load16(r.blue_far + x + 1), Load16(r.blue_far + x - 2)), wb32);
+      const __m256i red =
+          Weighted16(Select(red_mask, Load16(r.red_near + x), Load16(r.red_near + x - 1)),
+                     Select(red_mask, Load16(r.red_near + x - 2), Load16(r.red_near + x + 1)),
+                     Select(red_mask, Load16(r.red_far + x), Load16(r.red_far + x - 1)),
+                     Select(red_mask, Load16(r.red_far + x - 2), Load16(r.red_far + x + 1)), wr32);
+      const __m256i blue =
+          Weighted16(Select(red_mask, Load16(r.blue_near + x - 1), Load16(r.blue_near + x)),
+                     Select(red_mask, Load16(r.blue_near + x + 1), Load16(r.blue_near + x - 2)),
+                     Select(red_mask, Load16(r.blue_far + x - 1), Load16(r.blue_far + x)),
+                     Select(red_mask, Load16(r.blue_far + x + 1), Load16(r.blue_far + x - 2)), wb32);
       const __m256i green =
           Select(green_mask, FloorAverage16(Load16(r.green_top + x - 1), Load16(r.green_bottom + x)),
                  FloorAverage16(Load16(r.green_top + x), Load16(r.green_bottom + x - 1)));

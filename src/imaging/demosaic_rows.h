@@ -14,8 +14,8 @@ inline int32_t ColumnPhase0(int32_t mode) { return (mode == 2 || mode == 3) ? 1 
 // The six raw rows one output row reads, and the column parities.
 template <typename T>
 struct DemosaicRows {
-  const T* red_near;   // row of the block's red sample
-  const T* red_far;    // the red row two rows away, beyond the block
+  const T* red_near;  // row of the block's red sample
+  const T* red_far;   // the red row two rows away, beyond the block
   const T* blue_near;
   const T* blue_far;
   const T* green_top;  // block rows y − 1 and y

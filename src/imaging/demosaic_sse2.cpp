@@ -30,8 +30,8 @@ struct StoreSse2 {
 int Demosaic8Sse2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
                   int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
                   void* extra) {
-  return DemosaicInterior(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, param, extra,
-                          StoreSse2{});
+  return DemosaicInterior(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, param,
+                          extra, StoreSse2{});
 }
 
 }  // namespace

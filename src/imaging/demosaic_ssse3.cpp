@@ -25,9 +25,9 @@ struct StoreSsse3 {
   }
   void operator()(uint8_t* out, __m128i b, __m128i g, __m128i r) const {
     for (int part = 0; part < 3; ++part) {
-      const __m128i v = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(b, control[part][0]),
-                                                  _mm_shuffle_epi8(g, control[part][1])),
-                                     _mm_shuffle_epi8(r, control[part][2]));
+      const __m128i v = _mm_or_si128(
+          _mm_or_si128(_mm_shuffle_epi8(b, control[part][0]), _mm_shuffle_epi8(g, control[part][1])),
+          _mm_shuffle_epi8(r, control[part][2]));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * part), v);
     }
   }
@@ -37,8 +37,8 @@ int Demosaic8Ssse3(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t d
                    int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param,
                    void* extra) {
   const StoreSsse3 store;
-  return DemosaicInterior(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, param, extra,
-                          store);
+  return DemosaicInterior(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, param,
+                          extra, store);
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ inline __m128i FloorAverage(__m128i a, __m128i b) {
 // S = 9 near + 3 near' + 3 far + far' on 16-bit lanes, then
 // min(255, (S × w) >> 11): (S << 4) × (w << 1) >> 16 is the same product
 // shifted by 11, and packing saturates exactly where S × w ≥ 0x80000.
-inline __m128i WeightedChannel(__m128i near_a, __m128i near_b, __m128i far_a, __m128i far_b, __m128i weight2) {
+inline __m128i WeightedChannel(__m128i near_a, __m128i near_b, __m128i far_a, __m128i far_b,
+                               __m128i weight2) {
   const __m128i zero = _mm_setzero_si128();
   auto half = [&](auto unpack) {
     const __m128i a = unpack(near_a, zero), b = unpack(near_b, zero);
@@ -87,8 +88,9 @@ template <typename Store>
 int DemosaicInterior(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
                      int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode,
                      void* extra, const Store& store) {
-  if (src_bpp != 1 || dst_bpp != 3) return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp,
-                                                            dst_stride, src_stride, mode, extra);
+  if (src_bpp != 1 || dst_bpp != 3)
+    return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode,
+                           extra);
   const BayerGains gains = extra ? *static_cast<const BayerGains*>(extra) : BayerGains{};
   const int32_t w = rect.width();
   const int32_t h = rect.height();
@@ -97,7 +99,8 @@ int DemosaicInterior(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t
   const int32_t wr = BayerWeight(gains.red), wb = BayerWeight(gains.blue);
   if (w < 5 || h < 5) return 1;
   if (wr < 0 || wb < 0 || wr > 16383 || wb > 16383) {
-    return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode, extra);
+    return Demosaic8Scalar(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode,
+                           extra);
   }
   const uint8_t* base = src + static_cast<int64_t>(rect.top) * src_stride + rect.left;
   for (int32_t y = 2; y < h - 2; ++y) {

@@ -12,9 +12,8 @@ bool SupportedDepth(uint16_t bits) {
 
 // Software blit: same depth copies, 8-bit palette images expand through
 // their colour table into 24 or 32 bits.
-int BlitRows(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
-             int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t,
-             void* extra) {
+int BlitRows(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+             int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t, void* extra) {
   const auto* table = static_cast<const DibColour*>(extra);
   for (int32_t i = 0; i < r.height(); ++i) {
     const uint8_t* s = src + static_cast<size_t>(r.top + i) * src_stride + r.left * src_bpp;
@@ -99,8 +98,7 @@ bool CDibImage::SetColourTable(int32_t mode, const DibColour* entries, uint32_t 
       info_.colours[i] = DibColour{v, v, v, 0};
     }
     UploadColourTable(0, 256);
-  } else if (mode == static_cast<int32_t>(ColourTableMode::kEntries) && entries != nullptr &&
-             first < 256) {
+  } else if (mode == static_cast<int32_t>(ColourTableMode::kEntries) && entries != nullptr && first < 256) {
     count = std::min(count, 256 - first);
     std::memcpy(&info_.colours[first], entries, count * sizeof(DibColour));
     UploadColourTable(first, count);
@@ -108,8 +106,8 @@ bool CDibImage::SetColourTable(int32_t mode, const DibColour* entries, uint32_t 
   return true;
 }
 
-int CDibImage::Apply(ImageOperation op, const CDibImage& source, const Rect* rect, int32_t x,
-                     int32_t y, int32_t param, void* extra) {
+int CDibImage::Apply(ImageOperation op, const CDibImage& source, const Rect* rect, int32_t x, int32_t y,
+                     int32_t param, void* extra) {
   if (op == nullptr || pixels_ == nullptr || source.pixels_ == nullptr) return 0;
   Rect r = rect ? *rect : Rect{0, 0, source.width_, source.height_};
   r.left = std::max(r.left, 0);
@@ -131,8 +129,8 @@ int CDibImage::Apply(ImageOperation op, const CDibImage& source, const Rect* rec
 
   const Rect memory{r.left, source.height_ - r.bottom, r.right, source.height_ - r.top};
   const int32_t dst_row = height_ - (y + r.height());
-  return op(pixels_, source.pixels_, memory, x, dst_row, bytes_per_pixel(), source.bytes_per_pixel(),
-            stride_, source.stride_, param, extra);
+  return op(pixels_, source.pixels_, memory, x, dst_row, bytes_per_pixel(), source.bytes_per_pixel(), stride_,
+            source.stride_, param, extra);
 }
 
 int CDibImage::ApplyScaled(ScaledImageOperation op, const CDibImage& source, const Rect* dst_rect,
@@ -140,8 +138,8 @@ int CDibImage::ApplyScaled(ScaledImageOperation op, const CDibImage& source, con
   if (op == nullptr || pixels_ == nullptr || source.pixels_ == nullptr) return 0;
   const Rect d = dst_rect ? *dst_rect : Rect{0, 0, width_, height_};
   const Rect s = src_rect ? *src_rect : Rect{0, 0, source.width_, source.height_};
-  return op(pixels_, source.pixels_, d, s, width_, height_, source.width_, source.height_,
-            bytes_per_pixel(), source.bytes_per_pixel(), stride_, source.stride_, param, extra);
+  return op(pixels_, source.pixels_, d, s, width_, height_, source.width_, source.height_, bytes_per_pixel(),
+            source.bytes_per_pixel(), stride_, source.stride_, param, extra);
 }
 
 bool CDibImage::Blit(const CDibImage& source, int32_t x, int32_t y, const Rect* rect) {

@@ -75,8 +75,8 @@ class CDibImage {
 
   // Runs `op` on the clipped rectangle; rectangle and y count from the
   // bottom of the image. 0 when nothing remains or op is null.
-  int Apply(ImageOperation op, const CDibImage& source, const Rect* rect, int32_t x, int32_t y,
-            int32_t param, void* extra);
+  int Apply(ImageOperation op, const CDibImage& source, const Rect* rect, int32_t x, int32_t y, int32_t param,
+            void* extra);
   int ApplyScaled(ScaledImageOperation op, const CDibImage& source, const Rect* dst_rect,
                   const Rect* src_rect, int32_t param, void* extra);
 

@@ -1,8 +1,8 @@
 // DIB section selected into a memory device context, so that the preview
 // can BitBlt/StretchBlt it. GDI refuses 48 and 64 bits per pixel; those
 // images fall back to plain zeroed memory without a context.
-#include <windows.h>
 #include <vfw.h>
+#include <windows.h>
 
 #include <cstdlib>
 

@@ -23,13 +23,20 @@ CDibImage* FrameImages::RawFor(int32_t colour_mode) const {
 
 CDibImage* FrameImages::OutputFor(int32_t colour_mode) const {
   switch (colour_mode) {
-    case 0: return raw8;
-    case 1: return raw16;
-    case 2: return colour24;
-    case 3: return colour32;
-    case 4: return colour48;
-    case 5: return colour64;
-    default: return nullptr;
+    case 0:
+      return raw8;
+    case 1:
+      return raw16;
+    case 2:
+      return colour24;
+    case 3:
+      return colour32;
+    case 4:
+      return colour48;
+    case 5:
+      return colour64;
+    default:
+      return nullptr;
   }
 }
 
@@ -40,7 +47,8 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
   CDibImage* output = images.OutputFor(mode);
   const uint16_t raw_bits = (mode == 1 || mode == 4 || mode == 5) ? 16 : 8;
   static const uint16_t kOutputBits[6] = {8, 16, 24, 32, 48, 64};
-  if (!Usable(raw, raw_bits) || !Usable(output, kOutputBits[mode]) || !SameGeometry(*raw, *output)) return false;
+  if (!Usable(raw, raw_bits) || !Usable(output, kOutputBits[mode]) || !SameGeometry(*raw, *output))
+    return false;
   bool complete = true;
 
   // 1. Exposure measurement; the camera instance acts on the factor.
@@ -54,8 +62,8 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
     platform::ScopedLock hold(mask->lock());
     if (settings.mask_filter) {
       if (raw_bits == 8) {
-        MaskFilter8(*raw, mask->reference(8, MaskKind::kDark), mask->reference(8, MaskKind::kWhite), settings.window_x,
-                    settings.window_y);
+        MaskFilter8(*raw, mask->reference(8, MaskKind::kDark), mask->reference(8, MaskKind::kWhite),
+                    settings.window_x, settings.window_y);
       } else {
         MaskFilter16(*raw, mask->reference(16, MaskKind::kDark), mask->reference(16, MaskKind::kWhite),
                      settings.window_x, settings.window_y);
@@ -67,7 +75,8 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
     }
   }
 
-  const int32_t adjusted_mode = MirrorAdjustedBayerMode(settings.bayer_mode, settings.mirror_h, settings.mirror_v);
+  const int32_t adjusted_mode =
+      MirrorAdjustedBayerMode(settings.bayer_mode, settings.mirror_h, settings.mirror_v);
 
   // 3. Grey processing (modes 0 and 1).
   if (mode <= 1 && settings.grey_mode == 1) {
@@ -127,7 +136,8 @@ bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSet
   const bool sharpen = settings.sharpness != 0;
   const int32_t chained_brightness = sharpen ? 0 : settings.brightness;
   if (settings.gamma != 100 || settings.contrast != 0 || chained_brightness != 0) {
-    apply_table(wide ? static_cast<const void*>(tables_.Chain16(settings.gamma, settings.contrast, chained_brightness))
+    apply_table(wide ? static_cast<const void*>(
+                           tables_.Chain16(settings.gamma, settings.contrast, chained_brightness))
                      : tables_.Chain8(settings.gamma, settings.contrast, chained_brightness));
   }
   bool ok = true;
@@ -140,8 +150,9 @@ bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSet
     }
     if (work != nullptr && !work->empty() && work->size_bytes() == output.size_bytes()) {
       std::memcpy(work->pixels(), output.pixels(), output.size_bytes());
-      SharpenArgs args{wide ? tables_.Sharpness16(settings.sharpness) : tables_.Sharpness8(settings.sharpness),
-                       &sharpen_columns_, &sharpen_columns16_};
+      SharpenArgs args{
+          wide ? tables_.Sharpness16(settings.sharpness) : tables_.Sharpness8(settings.sharpness),
+          &sharpen_columns_, &sharpen_columns16_};
       // Grey outputs take the brightness table inside the same pass.
       if (grey && settings.brightness != 0) {
         args.post_table = wide ? static_cast<const void*>(tables_.Brightness16(settings.brightness))

@@ -61,7 +61,8 @@ int32_t HuePosition(int32_t hue) {
   return position;
 }
 
-uint32_t HueSaturationPixel(uint8_t b, uint8_t g, uint8_t r, int32_t hue_position, const int32_t* saturation) {
+uint32_t HueSaturationPixel(uint8_t b, uint8_t g, uint8_t r, int32_t hue_position,
+                            const int32_t* saturation) {
   const FixedTables& t = Tables();
   const int32_t mx = std::max({r, g, b});
   const int32_t mn = std::min({r, g, b});
@@ -84,7 +85,8 @@ uint32_t HueSaturationPixel(uint8_t b, uint8_t g, uint8_t r, int32_t hue_positio
     x += diff;
     sector -= 1;
   }
-  int32_t i = (hue_position % 255) + static_cast<int32_t>((static_cast<int64_t>(x) * t.reciprocal[diff] + 0x8000) >> 16);
+  int32_t i = (hue_position % 255) +
+              static_cast<int32_t>((static_cast<int64_t>(x) * t.reciprocal[diff] + 0x8000) >> 16);
   sector += hue_position / 255 + (i > 254 ? 1 : 0);
   if (i >= 255) i -= 255;
   sector %= 6;
@@ -93,10 +95,12 @@ uint32_t HueSaturationPixel(uint8_t b, uint8_t g, uint8_t r, int32_t hue_positio
   return word;
 }
 
-int HueSaturation(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
-                  int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t, void* extra) {
+int HueSaturation(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y,
+                  int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t,
+                  void* extra) {
   const auto* args = static_cast<const HueSaturationArgs*>(extra);
-  if (args == nullptr || dst_bpp != src_bpp || (dst_bpp != 3 && dst_bpp != 4 && dst_bpp != 6 && dst_bpp != 8)) {
+  if (args == nullptr || dst_bpp != src_bpp ||
+      (dst_bpp != 3 && dst_bpp != 4 && dst_bpp != 6 && dst_bpp != 8)) {
     return 0;
   }
   int32_t local[256];
@@ -116,8 +120,9 @@ int HueSaturation(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x
       if (wide) {
         uint16_t c[4];
         std::memcpy(c, s, 6);
-        const uint32_t word = HueSaturationPixel(static_cast<uint8_t>(c[0] >> 8), static_cast<uint8_t>(c[1] >> 8),
-                                                 static_cast<uint8_t>(c[2] >> 8), position, sat);
+        const uint32_t word =
+            HueSaturationPixel(static_cast<uint8_t>(c[0] >> 8), static_cast<uint8_t>(c[1] >> 8),
+                               static_cast<uint8_t>(c[2] >> 8), position, sat);
         c[0] = static_cast<uint16_t>((word & 0xFF) << 8);
         c[1] = static_cast<uint16_t>(((word >> 8) & 0xFF) << 8);
         c[2] = static_cast<uint16_t>(((word >> 16) & 0xFF) << 8);

@@ -22,8 +22,8 @@ class SaturationTable {
 };
 
 struct HueSaturationArgs {
-  int32_t hue = 0;         // −360 … 360
-  int32_t saturation = 0;  // −255 … 255
+  int32_t hue = 0;                   // −360 … 360
+  int32_t saturation = 0;            // −255 … 255
   SaturationTable* table = nullptr;  // null: built on the stack for this call
 };
 
@@ -36,7 +36,8 @@ int HueSaturation(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_
 
 // One pixel (blue, green, red bytes) through the step: the 24-bit word
 // red << 16 | green << 8 | blue.
-uint32_t HueSaturationPixel(uint8_t blue, uint8_t green, uint8_t red, int32_t hue_position, const int32_t* saturation);
+uint32_t HueSaturationPixel(uint8_t blue, uint8_t green, uint8_t red, int32_t hue_position,
+                            const int32_t* saturation);
 // The hue position A (0 … 1529) of a hue in degrees.
 int32_t HuePosition(int32_t hue);
 

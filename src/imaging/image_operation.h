@@ -26,8 +26,7 @@ using ImageOperation = int (*)(uint8_t* dst, const uint8_t* src, const Rect& src
 // The scaled form used by the preview: both rectangles are given.
 using ScaledImageOperation = int (*)(uint8_t* dst, const uint8_t* src, const Rect& dst_rect,
                                      const Rect& src_rect, int32_t dst_width, int32_t dst_height,
-                                     int32_t src_width, int32_t src_height, int32_t dst_bpp,
-                                     int32_t src_bpp, int32_t dst_stride, int32_t src_stride,
-                                     int32_t param, void* extra);
+                                     int32_t src_width, int32_t src_height, int32_t dst_bpp, int32_t src_bpp,
+                                     int32_t dst_stride, int32_t src_stride, int32_t param, void* extra);
 
 }  // namespace morvex::imaging

@@ -1,9 +1,10 @@
+#include "imaging/adjust.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <vector>
 
-#include "imaging/adjust.h"
 #include "test_images.h"
 
 namespace morvex::imaging {
@@ -136,7 +137,8 @@ TEST(ToneTables, ApplyReplacesChannelsButNotTheFourthByte) {
   for (int32_t y = 0; y < 2; ++y)
     for (int32_t k = 0; k < 8; ++k) test::Set16(wide, k, y, static_cast<uint16_t>(1000 * k + 2));
   ASSERT_EQ(wide.Apply(&ApplyToneTable, wide, nullptr, 0, 0, 0, half.data()), 1);
-  for (int32_t k = 0; k < 8; ++k) EXPECT_EQ(At16(wide, k, 1), (k % 4 == 3) ? 1000 * k + 2 : (1000 * k + 2) / 2);
+  for (int32_t k = 0; k < 8; ++k)
+    EXPECT_EQ(At16(wide, k, 1), (k % 4 == 3) ? 1000 * k + 2 : (1000 * k + 2) / 2);
 }
 
 TEST(Sharpness, InteriorFromTheBlurBordersKept) {
@@ -208,8 +210,10 @@ TEST(GreyGains, PhaseSchemeOfEachBayerMode) {
     ASSERT_EQ(image.Apply(&GreyGains8, image, nullptr, 0, 0, mode, &args), 1);
     for (int32_t y = 0; y < 4; ++y)
       for (int32_t x = 0; x < 6; ++x) ASSERT_EQ(At8(image, x, y), expected[mode][y % 2][x % 2]) << mode;
-    EXPECT_EQ(GreyCellIndex(mode, 0, 0), expected[mode][0][0] == r ? 0 : expected[mode][0][0] == g1 ? 1
-                                                                      : expected[mode][0][0] == g2 ? 2 : 3);
+    EXPECT_EQ(GreyCellIndex(mode, 0, 0), expected[mode][0][0] == r    ? 0
+                                         : expected[mode][0][0] == g1 ? 1
+                                         : expected[mode][0][0] == g2 ? 2
+                                                                      : 3);
   }
 }
 
@@ -247,7 +251,8 @@ TEST(AutoGreyBalance, RatiosOfTheCellMeans) {
   ASSERT_TRUE(image.Create(8, 6, 8));
   // Mode 0 cells: (0,0) G1 = 100, (0,1) R = 50, (1,0) B = 200, (1,1) G2 = 100.
   for (int32_t y = 0; y < 6; ++y)
-    for (int32_t x = 0; x < 8; ++x) At8(image, x, y) = static_cast<uint8_t>(y % 2 ? (x % 2 ? 100 : 200) : (x % 2 ? 50 : 100));
+    for (int32_t x = 0; x < 8; ++x)
+      At8(image, x, y) = static_cast<uint8_t>(y % 2 ? (x % 2 ? 100 : 200) : (x % 2 ? 50 : 100));
   // 0 and 255 never count; 255 is not summed either.
   At8(image, 0, 0) = 255;
   At8(image, 1, 0) = 0;
@@ -349,7 +354,8 @@ TEST(Exposure, RegionsCountFromTheBottom) {
   CDibImage image;
   ASSERT_TRUE(image.Create(100, 100, 16));
   for (int32_t y = 0; y < 100; ++y)
-    for (int32_t x = 0; x < 100; ++x) test::Set16(image, x, y, static_cast<uint16_t>((y >= 50 ? 3200 : 1600) + x % 16));
+    for (int32_t x = 0; x < 100; ++x)
+      test::Set16(image, x, y, static_cast<uint16_t>((y >= 50 ? 3200 : 1600) + x % 16));
   ExposureMeasurement m;
   ASSERT_TRUE(MeasureExposure(image, &m));
   EXPECT_EQ(m.mean[0], 200);  // (3200 + k) >> 4
@@ -372,13 +378,13 @@ TEST(Exposure, TinyImagesHaveNoRegionsAndNoDivision) {
 
 TEST(Exposure, NextGainAndExposure) {
   EXPECT_EQ(NextGlobalGain(100, 0.5, 0, 480), 50);
-  EXPECT_EQ(NextGlobalGain(0, 1.25, 0, 480), 5);    // max(0, 4) · 1.25
-  EXPECT_EQ(NextGlobalGain(2, 1.21, 0, 480), 4);    // trunc(4.84) = 4, at least 4
-  EXPECT_EQ(NextGlobalGain(3, 0.5, 0, 480), 2);     // trunc(4 · 0.5)
-  EXPECT_EQ(NextGlobalGain(400, 1.5, 0, 480), 480); // at or above the maximum
+  EXPECT_EQ(NextGlobalGain(0, 1.25, 0, 480), 5);     // max(0, 4) · 1.25
+  EXPECT_EQ(NextGlobalGain(2, 1.21, 0, 480), 4);     // trunc(4.84) = 4, at least 4
+  EXPECT_EQ(NextGlobalGain(3, 0.5, 0, 480), 2);      // trunc(4 · 0.5)
+  EXPECT_EQ(NextGlobalGain(400, 1.5, 0, 480), 480);  // at or above the maximum
   EXPECT_EQ(NextGlobalGain(10, 0.5, 8, 480), 8);
   EXPECT_EQ(NextExposure(1000, 0.5, 1, 20000), 500);
-  EXPECT_EQ(NextExposure(1, 0.5, 0, 20000), 1);      // 0 becomes 1
+  EXPECT_EQ(NextExposure(1, 0.5, 0, 20000), 1);          // 0 becomes 1
   EXPECT_EQ(NextExposure(60000, 1.5, 1, 65535), 65535);  // saturates, never wraps to 24464
   EXPECT_EQ(NextExposure(100, 1.5, 200, 20000), 200);
 }
@@ -392,7 +398,8 @@ TEST(MaskFilter, EightBitGoldenValues) {
   ASSERT_TRUE(white.Create(640, 512, 8));
   const uint8_t d[4] = {10, 10, 10, 100}, w[4] = {110, 110, 110, 50}, v[4] = {60, 5, 200, 75};
   // Placed at window offset (30, 7).
-  for (int i = 0; i < 4; ++i) At8(dark, 30 + i, 7) = d[i], At8(white, 30 + i, 7) = w[i], At8(raw, i, 0) = v[i];
+  for (int i = 0; i < 4; ++i)
+    At8(dark, 30 + i, 7) = d[i], At8(white, 30 + i, 7) = w[i], At8(raw, i, 0) = v[i];
   ASSERT_TRUE(MaskFilter8(raw, dark, white, 30, 7));
   EXPECT_EQ(At8(raw, 0, 0), 128);  // 50 · 256 / 100
   EXPECT_EQ(At8(raw, 1, 0), 0);    // −12 → 0
@@ -419,7 +426,8 @@ TEST(MaskFilter, SixteenBitIsLeftAligned) {
   ASSERT_TRUE(white.Create(640, 512, 16));
   const uint16_t d[5] = {100, 100, 100, 500, 500}, w[5] = {4100, 4100, 4100, 500, 400};
   const uint16_t v[5] = {2100, 50, 4500, 1234, 999};
-  for (int i = 0; i < 5; ++i) test::Set16(dark, i, 0, d[i]), test::Set16(white, i, 0, w[i]), test::Set16(raw, i, 0, v[i]);
+  for (int i = 0; i < 5; ++i)
+    test::Set16(dark, i, 0, d[i]), test::Set16(white, i, 0, w[i]), test::Set16(raw, i, 0, v[i]);
   ASSERT_TRUE(MaskFilter16(raw, dark, white, 0, 0));
   EXPECT_EQ(At16(raw, 0, 0), 2048 * 16);
   EXPECT_EQ(At16(raw, 1, 0), 0);

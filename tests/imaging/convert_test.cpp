@@ -1,8 +1,9 @@
+#include "imaging/convert.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "imaging/convert.h"
 #include "test_images.h"
 
 namespace morvex::imaging {
@@ -44,7 +45,7 @@ TEST(Convert, ColourToGreyUsesIntegerWeights) {
   for (int x = 0; x < 3; ++x)
     for (int c = 0; c < 3; ++c) colour.row(0)[3 * x + c] = px[x][c];
   ASSERT_EQ(grey.Apply(&ColourToGrey, colour, nullptr, 0, 0, 0, nullptr), 1);
-  EXPECT_EQ(At8(grey, 0, 0), 255);                          // 25500 / 100
+  EXPECT_EQ(At8(grey, 0, 0), 255);                                   // 25500 / 100
   EXPECT_EQ(At8(grey, 1, 0), (59 * 200 + 30 * 50 + 11 * 10) / 100);  // 134
   EXPECT_EQ(At8(grey, 2, 0), (59 * 1 + 30 * 2 + 11 * 1) / 100);      // 1
 }
@@ -147,7 +148,9 @@ TEST(Mirror, SoftwareMirrorOnlyWhereTheDeviceDoesNot) {
     ASSERT_TRUE(original.Create(5, 3, bits));
     test::FillRandom(raw, 7);
     std::memcpy(original.pixels(), raw.pixels(), raw.size_bytes());
-    auto sample = [&](const CDibImage& im, int32_t x, int32_t y) { return bits == 8 ? At8(im, x, y) : At16(im, x, y); };
+    auto sample = [&](const CDibImage& im, int32_t x, int32_t y) {
+      return bits == 8 ? At8(im, x, y) : At16(im, x, y);
+    };
 
     ASSERT_TRUE(MirrorRaw(raw, temp, true, false, false, false));
     for (int32_t y = 0; y < 3; ++y)

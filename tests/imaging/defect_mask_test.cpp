@@ -1,3 +1,5 @@
+#include "imaging/defect_mask.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -5,7 +7,6 @@
 #include <fstream>
 #include <vector>
 
-#include "imaging/defect_mask.h"
 #include "test_images.h"
 
 namespace morvex::imaging {

@@ -1,9 +1,10 @@
+#include "imaging/demosaic.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "imaging/cpu_info.h"
-#include "imaging/demosaic.h"
 #include "test_images.h"
 
 namespace morvex::imaging {
@@ -44,8 +45,8 @@ Expected Reference(const CDibImage& raw, int32_t mode, int32_t x, int32_t y, int
     }
     const int32_t far_x = bx[i] == x - 1 ? bx[i] + 2 : bx[i] - 2;
     const int32_t far_y = by[i] == y - 1 ? by[i] + 2 : by[i] - 2;
-    s[c == 'R'] = 9 * sample(bx[i], by[i]) + 3 * sample(far_x, by[i]) + 3 * sample(bx[i], far_y) +
-                  sample(far_x, far_y);
+    s[c == 'R'] =
+        9 * sample(bx[i], by[i]) + 3 * sample(far_x, by[i]) + 3 * sample(bx[i], far_y) + sample(far_x, far_y);
   }
   const uint32_t wr = static_cast<uint32_t>(gain_r * 128 / 100);  // int(g × 1.28) for whole gains
   const uint32_t wb = static_cast<uint32_t>(gain_b * 128 / 100);
@@ -146,8 +147,8 @@ TEST(Demosaic, UniformFramesStayUniformBordersIncluded) {
           for (int32_t y = 0; y < 11; ++y)
             for (int32_t x = 0; x < 20; ++x)
               for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(Channel(out, x, y, c), v) << bits << "→" << out_bits << " mode " << mode << " at " << x
-                                                    << "," << y;
+                ASSERT_EQ(Channel(out, x, y, c), v)
+                    << bits << "→" << out_bits << " mode " << mode << " at " << x << "," << y;
         }
       }
     }

@@ -1,8 +1,9 @@
+#include "imaging/dib_image.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "imaging/dib_image.h"
 #include "test_images.h"
 
 namespace morvex::imaging {
@@ -26,7 +27,8 @@ TEST(DibImage, CreateFillsHeaderStrideAndGreyRamp) {
     int32_t width;
     uint16_t bits;
     int32_t stride;
-  } cases[] = {{5, 8, 8}, {4, 8, 4}, {5, 16, 12}, {5, 24, 16}, {5, 32, 20}, {5, 48, 32}, {3, 64, 24}, {641, 24, 1924}};
+  } cases[] = {{5, 8, 8},   {4, 8, 4},   {5, 16, 12}, {5, 24, 16},
+               {5, 32, 20}, {5, 48, 32}, {3, 64, 24}, {641, 24, 1924}};
   for (const Case& c : cases) {
     CDibImage image;
     ASSERT_TRUE(image.Create(c.width, 7, c.bits)) << c.bits;
@@ -104,8 +106,8 @@ struct Call {
   Rect rect;
   int32_t dst_x = -1, dst_y = -1, dst_bpp = 0, src_bpp = 0, dst_stride = 0, src_stride = 0, param = 0;
 };
-int Record(uint8_t*, const uint8_t*, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp, int32_t src_bpp,
-           int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
+int Record(uint8_t*, const uint8_t*, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+           int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t param, void* extra) {
   auto* c = static_cast<Call*>(extra);
   ++c->calls;
   c->rect = r;
@@ -142,8 +144,8 @@ TEST(DibImage, ApplyTurnsBottomUpRectanglesIntoMemoryRows) {
   ASSERT_EQ(dst.Apply(&Record, src, &r, 5, 6, 0, &call), 42);
   EXPECT_EQ(call.rect.left, 2);
   EXPECT_EQ(call.rect.right, 12);
-  EXPECT_EQ(call.rect.top, 10 - 4);    // height − bottom
-  EXPECT_EQ(call.rect.bottom, 10 - 1); // height − top
+  EXPECT_EQ(call.rect.top, 10 - 4);     // height − bottom
+  EXPECT_EQ(call.rect.bottom, 10 - 1);  // height − top
   EXPECT_EQ(call.dst_x, 5);
   EXPECT_EQ(call.dst_y, 40 - (6 + 3));
 }

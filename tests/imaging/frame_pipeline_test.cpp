@@ -1,9 +1,10 @@
+#include "imaging/frame_pipeline.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "imaging/convert.h"
-#include "imaging/frame_pipeline.h"
 #include "test_images.h"
 
 namespace morvex::imaging {
@@ -13,9 +14,7 @@ class RecordingHost : public FrameHost {
  public:
   bool DeviceMirrorsHorizontally() override { return mirrors_h; }
   bool DeviceMirrorsVertically() override { return mirrors_v; }
-  void ApplyExposureFactor(int32_t mode, double factor) override {
-    exposure_calls.push_back({mode, factor});
-  }
+  void ApplyExposureFactor(int32_t mode, double factor) override { exposure_calls.push_back({mode, factor}); }
   void GreyGainsMeasured(const GreyGains&) override { ++grey_calls; }
   void BayerGainsMeasured(const BayerGains&) override { ++bayer_calls; }
   bool mirrors_h = false, mirrors_v = false;
@@ -130,7 +129,8 @@ TEST(FramePipeline, HardwareMirrorStillAdjustsTheBayerMode) {
 TEST(FramePipeline, AutomaticStepsWriteBackAndNotify) {
   ImageSet set(16, 16);
   for (int32_t y = 0; y < 16; ++y)
-    for (int32_t x = 0; x < 16; ++x) test::At8(set.raw8, x, y) = (x % 2 == y % 2) ? 100 : (y % 2 == 0 ? 50 : 200);
+    for (int32_t x = 0; x < 16; ++x)
+      test::At8(set.raw8, x, y) = (x % 2 == y % 2) ? 100 : (y % 2 == 0 ? 50 : 200);
   FramePipeline pipeline;
   RecordingHost host;
   FrameSettings settings;
@@ -177,10 +177,10 @@ TEST(FramePipeline, ToneStepsInOrderOnTheOutput) {
   FramePipeline pipeline;
   RecordingHost host;
   FrameSettings settings;
-  settings.gamma = 200;      // 100 → trunc(sqrt(100/255)·255) = 159
-  settings.contrast = 50;    // 159 → trunc(256/156 · 109) = 178
-  settings.sharpness = 10;   // uniform: no change
-  settings.brightness = -51; // 178 · 0.8 = 142.4 → 142
+  settings.gamma = 200;       // 100 → trunc(sqrt(100/255)·255) = 159
+  settings.contrast = 50;     // 159 → trunc(256/156 · 109) = 178
+  settings.sharpness = 10;    // uniform: no change
+  settings.brightness = -51;  // 178 · 0.8 = 142.4 → 142
   ASSERT_TRUE(pipeline.Run(set.images, settings, nullptr, host));
   EXPECT_EQ(test::At8(set.raw8, 5, 5), 142);
   EXPECT_EQ(test::At8(set.raw8, 0, 0), 142);

@@ -18,8 +18,9 @@ TEST(GreyKernels, MaskRow8MatchesScalarOnEveryCombination) {
   std::vector<uint8_t> v, d, w;
   for (int a = 0; a < 256; a += 3)
     for (int b = 0; b < 256; b += 5)
-      for (int c = 0; c < 256; c += 7) v.push_back(static_cast<uint8_t>(a)), d.push_back(static_cast<uint8_t>(b)),
-                                       w.push_back(static_cast<uint8_t>(c));
+      for (int c = 0; c < 256; c += 7)
+        v.push_back(static_cast<uint8_t>(a)), d.push_back(static_cast<uint8_t>(b)),
+            w.push_back(static_cast<uint8_t>(c));
   std::vector<uint8_t> fast = v, slow = v;
   const auto n = static_cast<int32_t>(v.size());
   MaskRow8Sse2(fast.data(), d.data(), w.data(), n);
@@ -38,7 +39,8 @@ TEST(GreyKernels, MaskRow16MatchesTheIntegerFormula) {
   for (int32_t n : {1, 7, 8, 9, 31, 640}) {
     std::vector<uint16_t> v(n), d(n), w(n);
     for (int32_t i = 0; i < n; ++i) {
-      v[i] = static_cast<uint16_t>(rng()), d[i] = static_cast<uint16_t>(rng()), w[i] = static_cast<uint16_t>(rng());
+      v[i] = static_cast<uint16_t>(rng()), d[i] = static_cast<uint16_t>(rng()),
+      w[i] = static_cast<uint16_t>(rng());
       if (i % 5 == 0) w[i] = d[i];
     }
     std::vector<uint16_t> fast = v, slow = v;
@@ -47,7 +49,8 @@ TEST(GreyKernels, MaskRow16MatchesTheIntegerFormula) {
     ASSERT_EQ(fast, slow) << n;
     for (int32_t i = 0; i < n; ++i) {
       int64_t expected = v[i];
-      if (w[i] > d[i]) expected = std::clamp<int64_t>((int64_t{v[i]} - d[i]) * 4096 / (w[i] - d[i]), 0, 4095) * 16;
+      if (w[i] > d[i])
+        expected = std::clamp<int64_t>((int64_t{v[i]} - d[i]) * 4096 / (w[i] - d[i]), 0, 4095) * 16;
       ASSERT_EQ(slow[i], expected);
     }
   }
@@ -81,7 +84,8 @@ TEST(GreyKernels, SharpenRowsMatchScalar) {
   // Every 16-bit lane product: all differences at the largest strength.
   std::vector<uint8_t> src(260), fast(260), slow(260);
   std::vector<uint16_t> col(260);
-  for (int32_t i = 0; i < 260; ++i) src[i] = static_cast<uint8_t>(i), col[i] = static_cast<uint16_t>((259 - i) * 4);
+  for (int32_t i = 0; i < 260; ++i)
+    src[i] = static_cast<uint8_t>(i), col[i] = static_cast<uint16_t>((259 - i) * 4);
   SharpenRow8Sse2(col.data(), src.data(), fast.data(), 2, 258, 30);
   SharpenRow8Scalar(col.data(), src.data(), slow.data(), 2, 258, 30);
   EXPECT_EQ(fast, slow);

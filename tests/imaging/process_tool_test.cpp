@@ -1,3 +1,5 @@
+#include "process_tool.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -5,8 +7,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "process_tool.h"
 
 namespace morvex::tools {
 namespace {
@@ -34,8 +34,8 @@ class ProcessTool : public ::testing::Test {
     return MorvexProcessMain(static_cast<int>(args.size()), argv.data());
   }
   void WriteInput(const std::vector<uint8_t>& bytes) {
-    std::ofstream(in_, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(in_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   std::vector<uint8_t> Output() {
     std::ifstream in(out_, std::ios::binary);
@@ -48,9 +48,9 @@ class ProcessTool : public ::testing::Test {
 TEST_F(ProcessTool, BadArgumentsExitWithTwo) {
   WriteInput(std::vector<uint8_t>(16, 0));
   const std::vector<std::vector<std::string>> bad = {
-      {in_, out_},                                                                // nothing given
-      {"--width", "4", "--height", "4", "--bits", "8", in_, out_},               // no mode
-      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", in_},      // no OUT
+      {in_, out_},                                                           // nothing given
+      {"--width", "4", "--height", "4", "--bits", "8", in_, out_},           // no mode
+      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", in_},  // no OUT
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", in_, out_, "extra"},
       {"--width", "0", "--height", "4", "--bits", "8", "--mode", "0", in_, out_},
       {"--width", "4x", "--height", "4", "--bits", "8", "--mode", "0", in_, out_},
@@ -61,7 +61,8 @@ TEST_F(ProcessTool, BadArgumentsExitWithTwo) {
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--hue", "-361", in_, out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--gain-r", "401", in_, out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--grey-gains", "1,2,3", in_, out_},
-      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--grey-offsets", "1,2,3,-256", in_, out_},
+      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--grey-offsets", "1,2,3,-256", in_,
+       out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--window", "641,0", in_, out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--format", "png", in_, out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--mask"},
@@ -79,16 +80,17 @@ TEST_F(ProcessTool, WrongInputSizeExitsWithThree) {
   EXPECT_EQ(Run({"--width", "4", "--height", "4", "--bits", "16", "--mode", "1", in_, out_}), kExitInputSize);
   EXPECT_EQ(Run({"--width", "4", "--height", "8", "--bits", "8", "--mode", "0", in_, out_}), kExitInputSize);
   EXPECT_FALSE(fs::exists(out_));
-  EXPECT_EQ(Run({"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", (dir_ / "none").string(), out_}),
-            kExitIo);
+  EXPECT_EQ(
+      Run({"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", (dir_ / "none").string(), out_}),
+      kExitIo);
 }
 
 TEST_F(ProcessTool, GreyGainsAndOffsetsExactly) {
   // 6 × 2 frame, rows padded from 6 to 8 bytes in the output. Mode 0 cell:
   // G1 R / B G2.
   WriteInput({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120});
-  ASSERT_EQ(Run({"--width", "6", "--height", "2", "--bits", "8", "--mode", "0", "--grey-mode", "1", "--grey-gains",
-                 "64,128,255,200", "--grey-offsets", "5,-10,0,-200", in_, out_}),
+  ASSERT_EQ(Run({"--width", "6", "--height", "2", "--bits", "8", "--mode", "0", "--grey-mode", "1",
+                 "--grey-gains", "64,128,255,200", "--grey-offsets", "5,-10,0,-200", in_, out_}),
             kExitOk);
   const std::vector<uint8_t> out = Output();
   ASSERT_EQ(out.size(), 16u);
@@ -105,14 +107,18 @@ TEST_F(ProcessTool, GreyGainsAndOffsetsExactly) {
 TEST_F(ProcessTool, SixteenBitGammaExactly) {
   std::vector<uint8_t> in;
   const uint16_t samples[4] = {0, 1000, 4095, 65535};
-  for (uint16_t s : samples) in.push_back(static_cast<uint8_t>(s)), in.push_back(static_cast<uint8_t>(s >> 8));
+  for (uint16_t s : samples)
+    in.push_back(static_cast<uint8_t>(s)), in.push_back(static_cast<uint8_t>(s >> 8));
   WriteInput(in);
-  ASSERT_EQ(Run({"--width", "2", "--height", "2", "--bits", "16", "--mode", "1", "--gamma", "150", in_, out_}), kExitOk);
+  ASSERT_EQ(
+      Run({"--width", "2", "--height", "2", "--bits", "16", "--mode", "1", "--gamma", "150", in_, out_}),
+      kExitOk);
   const std::vector<uint8_t> out = Output();
   ASSERT_EQ(out.size(), 8u);
   for (int i = 0; i < 4; ++i) {
     const double e = 1.0 / 1.5;
-    const int expected = samples[i] == 0 ? 0 : std::min(65535, static_cast<int>(std::pow(samples[i] / 65535.0, e) * 65535));
+    const int expected =
+        samples[i] == 0 ? 0 : std::min(65535, static_cast<int>(std::pow(samples[i] / 65535.0, e) * 65535));
     EXPECT_EQ(out[2 * i] | out[2 * i + 1] << 8, expected) << samples[i];
   }
 }
@@ -121,8 +127,8 @@ TEST_F(ProcessTool, ColourRunWithGainsAndMirror) {
   // A uniform 8 × 6 mosaic: every output pixel has green v and red / blue
   // (16 v · int(g · 1.28)) >> 11, whatever the mirroring.
   WriteInput(std::vector<uint8_t>(48, 100));
-  ASSERT_EQ(Run({"--width", "8", "--height", "6", "--bits", "8", "--mode", "3", "--gain-r", "150", "--gain-b", "50",
-                 "--mirror-h", "--mirror-v", "--bayer-mode", "2", in_, out_}),
+  ASSERT_EQ(Run({"--width", "8", "--height", "6", "--bits", "8", "--mode", "3", "--gain-r", "150", "--gain-b",
+                 "50", "--mirror-h", "--mirror-v", "--bayer-mode", "2", in_, out_}),
             kExitOk);
   const std::vector<uint8_t> out = Output();
   ASSERT_EQ(out.size(), 8u * 4 * 6);
@@ -137,8 +143,8 @@ TEST_F(ProcessTool, ColourRunWithGainsAndMirror) {
 TEST_F(ProcessTool, RefusedMaskFileIsAnIoFailure) {
   WriteInput(std::vector<uint8_t>(16, 0));
   std::ofstream(dir_ / "bad.msk", std::ios::binary) << "not a mask file at all, far too short";
-  EXPECT_EQ(Run({"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--mask", (dir_ / "bad.msk").string(),
-                 in_, out_}),
+  EXPECT_EQ(Run({"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--mask",
+                 (dir_ / "bad.msk").string(), in_, out_}),
             kExitIo);
 }
 

@@ -16,7 +16,9 @@ inline uint16_t At16(const CDibImage& image, int32_t x, int32_t y) {
   std::memcpy(&v, image.row(y) + 2 * x, 2);
   return v;
 }
-inline void Set16(CDibImage& image, int32_t x, int32_t y, uint16_t v) { std::memcpy(image.row(y) + 2 * x, &v, 2); }
+inline void Set16(CDibImage& image, int32_t x, int32_t y, uint16_t v) {
+  std::memcpy(image.row(y) + 2 * x, &v, 2);
+}
 // Channel c (0 blue, 1 green, 2 red, 3 fourth) of a colour pixel.
 inline uint32_t Channel(const CDibImage& image, int32_t x, int32_t y, int32_t c) {
   const int32_t bpp = image.bytes_per_pixel();

@@ -84,39 +84,57 @@ Options Parse(int argc, char** argv) {
   imaging::FrameSettings& s = o.settings;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--width") number(i, "--width", 1, 16384, &o.width);
-    else if (a == "--height") number(i, "--height", 1, 16384, &o.height);
+    if (a == "--width")
+      number(i, "--width", 1, 16384, &o.width);
+    else if (a == "--height")
+      number(i, "--height", 1, 16384, &o.height);
     else if (a == "--bits") {
       number(i, "--bits", 8, 16, &o.bits);
       if (o.bits != 8 && o.bits != 16) throw UsageError{"--bits expects 8 or 16"};
     } else if (a == "--mode") {
       number(i, "--mode", 0, 5, &s.colour_mode);
       o.mode_given = true;
-    } else if (a == "--bayer-mode") number(i, "--bayer-mode", 0, 3, &s.bayer_mode);
-    else if (a == "--gain-r") number(i, "--gain-r", 0, 400, &s.bayer_gains.red);
-    else if (a == "--gain-g") number(i, "--gain-g", 0, 400, &s.bayer_gains.green);
-    else if (a == "--gain-b") number(i, "--gain-b", 0, 400, &s.bayer_gains.blue);
-    else if (a == "--auto-white") s.bayer_auto = true;
-    else if (a == "--hue") number(i, "--hue", -360, 360, &s.hue);
-    else if (a == "--saturation") number(i, "--saturation", -255, 255, &s.saturation);
-    else if (a == "--gamma") number(i, "--gamma", 0, 200, &s.gamma);
-    else if (a == "--contrast") number(i, "--contrast", -127, 127, &s.contrast);
-    else if (a == "--sharpness") number(i, "--sharpness", 0, 30, &s.sharpness);
-    else if (a == "--brightness") number(i, "--brightness", -255, 255, &s.brightness);
-    else if (a == "--grey-mode") number(i, "--grey-mode", 0, 2, &s.grey_mode);
+    } else if (a == "--bayer-mode")
+      number(i, "--bayer-mode", 0, 3, &s.bayer_mode);
+    else if (a == "--gain-r")
+      number(i, "--gain-r", 0, 400, &s.bayer_gains.red);
+    else if (a == "--gain-g")
+      number(i, "--gain-g", 0, 400, &s.bayer_gains.green);
+    else if (a == "--gain-b")
+      number(i, "--gain-b", 0, 400, &s.bayer_gains.blue);
+    else if (a == "--auto-white")
+      s.bayer_auto = true;
+    else if (a == "--hue")
+      number(i, "--hue", -360, 360, &s.hue);
+    else if (a == "--saturation")
+      number(i, "--saturation", -255, 255, &s.saturation);
+    else if (a == "--gamma")
+      number(i, "--gamma", 0, 200, &s.gamma);
+    else if (a == "--contrast")
+      number(i, "--contrast", -127, 127, &s.contrast);
+    else if (a == "--sharpness")
+      number(i, "--sharpness", 0, 30, &s.sharpness);
+    else if (a == "--brightness")
+      number(i, "--brightness", -255, 255, &s.brightness);
+    else if (a == "--grey-mode")
+      number(i, "--grey-mode", 0, 2, &s.grey_mode);
     else if (a == "--grey-gains") {
       if (!ParseList(value_of(i, "--grey-gains"), 4, 0, 255, s.grey.gain))
         throw UsageError{"--grey-gains expects R,G1,G2,B in 0..255"};
     } else if (a == "--grey-offsets") {
       if (!ParseList(value_of(i, "--grey-offsets"), 4, -255, 255, s.grey.offset))
         throw UsageError{"--grey-offsets expects R,G1,G2,B in -255..255"};
-    } else if (a == "--auto-grey") s.auto_grey_balance = true;
-    else if (a == "--mirror-h") s.mirror_h = true;
-    else if (a == "--mirror-v") s.mirror_v = true;
+    } else if (a == "--auto-grey")
+      s.auto_grey_balance = true;
+    else if (a == "--mirror-h")
+      s.mirror_h = true;
+    else if (a == "--mirror-v")
+      s.mirror_v = true;
     else if (a == "--mask") {
       o.mask_path = value_of(i, "--mask");
       s.mask_filter = true;
-    } else if (a == "--dot") s.dot_filter = true;
+    } else if (a == "--dot")
+      s.dot_filter = true;
     else if (a == "--window") {
       int32_t xy[2];
       if (!ParseList(value_of(i, "--window"), 2, 0, 65535, xy) || xy[0] > imaging::kMaskWidth ||
@@ -136,7 +154,8 @@ Options Parse(int argc, char** argv) {
   }
   const int32_t raw_bits = (s.colour_mode == 1 || s.colour_mode == 4 || s.colour_mode == 5) ? 16 : 8;
   if (o.bits != raw_bits) {
-    throw UsageError{"mode " + std::to_string(s.colour_mode) + " takes " + std::to_string(raw_bits) + "-bit input"};
+    throw UsageError{"mode " + std::to_string(s.colour_mode) + " takes " + std::to_string(raw_bits) +
+                     "-bit input"};
   }
   if (positional.size() != 2) throw UsageError{"expected IN and OUT"};
   o.in_path = positional[0];
@@ -207,10 +226,14 @@ int MorvexProcessMain(int argc, char** argv) {
   imaging::FrameImages images;
   images.work = &work;
   if (!raw.Create(o.width, o.height, static_cast<uint16_t>(o.bits))) return Fail(kExitIo, "out of memory");
-  if (o.bits == 8) images.raw8 = &raw; else images.raw16 = &raw;
+  if (o.bits == 8)
+    images.raw8 = &raw;
+  else
+    images.raw16 = &raw;
   if (s.colour_mode >= 2) {
     if (!output.Create(o.width, o.height, kOutputBits[s.colour_mode])) return Fail(kExitIo, "out of memory");
-    CDibImage** slot[6] = {nullptr, nullptr, &images.colour24, &images.colour32, &images.colour48, &images.colour64};
+    CDibImage** slot[6] = {nullptr,          nullptr,          &images.colour24,
+                           &images.colour32, &images.colour48, &images.colour64};
     *slot[s.colour_mode] = &output;
   } else if (s.colour_mode == 0 && s.grey_mode == 2) {
     if (!colour.Create(o.width, o.height, 24)) return Fail(kExitIo, "out of memory");

@@ -1,8 +1,9 @@
 // DIB section selected into a memory device context, so that the preview
 // can BitBlt/StretchBlt it. GDI refuses 48 and 64 bits per pixel; those
 // images fall back to plain zeroed memory without a context.
-#include <vfw.h>
 #include <windows.h>
+// vfw.h needs the types of windows.h first.
+#include <vfw.h>
 
 #include <cstdlib>
 

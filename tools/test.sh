@@ -44,10 +44,10 @@ echo "== win32 build"
 if run_build win32; then
   cmake --install build/win32 >/dev/null || status=1
   # One X server for the whole Wine run.
-  Xvfb :87 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb :88 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
-  export DISPLAY=:87
-  sleep 1
+  export DISPLAY=:88
+  for _ in $(seq 50); do [ -S /tmp/.X11-unix/X88 ] && break; sleep 0.2; done
   export MORVEX_WINEPREFIX=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}/wineprefix-win32
   # Make the prefix once, then keep one wineserver alive for the whole run.
   bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true

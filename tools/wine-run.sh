@@ -14,6 +14,22 @@ export WINEARCH=win32
 limit=${MORVEX_WINE_TIMEOUT:-800}
 
 bash "$here/enable-i386.sh" || exit 1
+# Every Wine process of a prefix shares one wineserver and one desktop, so they
+# must share one X server too: without a DISPLAY, use (or start) a long-lived
+# Xvfb on a fixed display rather than one per program.
+if [ -z "${DISPLAY:-}" ]; then
+  display_number=${MORVEX_XVFB_DISPLAY:-87}
+  if [ ! -S "/tmp/.X11-unix/X$display_number" ]; then
+    (
+      flock 8
+      if [ ! -S "/tmp/.X11-unix/X$display_number" ]; then
+        setsid Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+        for _ in $(seq 50); do [ -S "/tmp/.X11-unix/X$display_number" ] && break; sleep 0.2; done
+      fi
+    ) 8>"/tmp/morvex-xvfb-$display_number.lock"
+  fi
+  export DISPLAY=":$display_number"
+fi
 wine_bin=$(command -v wine || echo /usr/lib/wine/wine)
 if [ ! -f "$WINEPREFIX/.morvex-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
@@ -30,8 +46,5 @@ if [ ! -f "$WINEPREFIX/.morvex-ready" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
   [ -f "$WINEPREFIX/.morvex-ready" ] || { echo "wine-run: could not create the Wine prefix $WINEPREFIX" >&2; exit 1; }
-fi
-if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
-  exec timeout -k 5 "$limit" xvfb-run -a "$wine_bin" "$@"
 fi
 exec timeout -k 5 "$limit" "$wine_bin" "$@"

@@ -137,7 +137,7 @@ Configured*& ConfiguredState() {
   return state;
 }
 
-void StopConfiguredAtExit() {
+[[maybe_unused]] void StopConfiguredAtExit() {
   Configured* state = ConfiguredState();
   if (!state) return;
   state->watcher->Stop();
@@ -160,7 +160,12 @@ std::shared_ptr<platform::DriverPort> ConfiguredPort() {
   auto port = std::make_shared<EmulatorPort>();
   for (uint32_t i = 0; i < count; ++i) port->AddCamera(ReadOptions(i));
   state = new Configured{port, new ConfigWatcher(port)};
+#ifdef MORVEX_POSIX
+  // Natively the threads would outlive the statics they use; on Windows the
+  // process has ended them before a DLL's exit code runs, possibly inside a
+  // lock, so nothing is torn down there.
   std::atexit(StopConfiguredAtExit);
+#endif
   return state->port;
 }
 

@@ -237,6 +237,8 @@ ControlOutcome VirtualCamera::Control(uint8_t* block) {
     default:
       return Stall();
   }
+  // Register changes (trigger engine, standby, restart) take effect at once.
+  AdvanceTime(NowMs());
   ServeReads();
   return outcome;
 }

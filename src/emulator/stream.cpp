@@ -62,21 +62,23 @@ void VirtualCamera::AdvanceTime(double now) {
     }
     return;
   }
-  // Trigger mode: a pulse starts a frame that ends one period later; pulses
-  // while a frame is in progress are lost, as on the sensor.
-  double pulse = -1;
-  if (manual_pulses_ > 0) {
-    manual_pulses_ = 0;
-    pulse = now;
-  }
+  // Trigger mode: a pulse starts a frame that ends one period later; a
+  // pulse while a frame is in progress is lost, as on the sensor.
+  auto pulse = [&](double at) {
+    if (trigger_frame_end_ms_ >= 0 && at >= trigger_frame_end_ms_) {
+      CompleteFrame(trigger_frame_end_ms_, true);
+      trigger_frame_end_ms_ = -1;
+    }
+    if (trigger_frame_end_ms_ < 0) trigger_frame_end_ms_ = at + period;
+  };
   if (options_.trigger_interval_ms) {
     if (next_pulse_ms_ < 0) next_pulse_ms_ = now + options_.trigger_interval_ms;
-    while (now >= next_pulse_ms_) {
-      if (pulse < 0 || next_pulse_ms_ < pulse) pulse = next_pulse_ms_;
-      next_pulse_ms_ += options_.trigger_interval_ms;
-    }
+    for (; next_pulse_ms_ <= now; next_pulse_ms_ += options_.trigger_interval_ms) pulse(next_pulse_ms_);
   }
-  if (pulse >= 0 && trigger_frame_end_ms_ < 0) trigger_frame_end_ms_ = pulse + period;
+  if (manual_pulses_ > 0) {
+    manual_pulses_ = 0;
+    pulse(now);
+  }
   if (trigger_frame_end_ms_ >= 0 && now >= trigger_frame_end_ms_) {
     CompleteFrame(trigger_frame_end_ms_, true);
     trigger_frame_end_ms_ = -1;

@@ -284,6 +284,7 @@ TEST(EmulatorPlug, UnplugFailsEverythingAndReplugStartsAfresh) {
   // A read waiting for a frame fails at once on unplug.
   camera.SetPresent(true);
   link.WriteSensor(0x0200, 1);  // standby: no frame will come
+  ASSERT_TRUE(link.FifoReset());  // nor one from before
   auto io = port.CreateAsyncIo();
   uint8_t header[38] = {};
   header[13] = 0x81;
@@ -320,7 +321,7 @@ TEST(EmulatorStream, AbortAndCloseCompletePendingReadsAtOnce) {
   EmulatedCamera& camera = port.AddCamera();
   Link link(port, camera.path());
   link.WriteSensor(0x0200, 1);  // standby keeps the stream empty
-  ASSERT_TRUE(link.OpenStream());
+  ASSERT_TRUE(link.FifoReset());
   uint8_t header[38] = {};
   header[13] = 0x81;
   uint8_t buffer[64];

@@ -316,20 +316,31 @@ TEST(EmulatorTrigger, OneFramePerPulse) {
   EXPECT_EQ(test::Le32(h.data() + 36) & 1, 0u);
 }
 
+// Frames end on the camera's clock: simulated here, so the count is exact
+// however late the machine schedules the timing thread.
 TEST(EmulatorTrigger, ExternalPulsesAtTheConfiguredInterval) {
-  EmulatorPort port;
+  platform::SimulatedClock clock;
+  EmulatorPort port(clock);
   EmulatedCameraOptions o;
   o.trigger_interval_ms = 40;
   EmulatedCamera& camera = port.AddCamera(o);
   Link link(port, camera.path());
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EnterTriggerMode(link);
   const uint32_t start = camera.frame_counter();
-  std::this_thread::sleep_for(std::chrono::milliseconds(430));
-  const uint32_t frames = camera.frame_counter() - start;
-  // Ten pulses in 430 ms, each frame ending a period (7 ms) after its pulse.
-  EXPECT_GE(frames, 8u);
-  EXPECT_LE(frames, 11u);
+  auto reaches = [&](uint32_t count) {
+    for (int i = 0; i < 500 && camera.frame_counter() < count; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return camera.frame_counter();
+  };
+  for (uint32_t pulse = 1; pulse <= 10; ++pulse) {
+    clock.Advance(40);
+    // Each pulse's frame ends a period (7 ms) later, so the previous one is done.
+    EXPECT_EQ(reaches(start + pulse - 1), start + pulse - 1) << "pulse " << pulse;
+  }
+  clock.Advance(10);
+  EXPECT_EQ(reaches(start + 10), start + 10);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(camera.frame_counter(), start + 10) << "no frame without a pulse";
 }
 
 TEST(EmulatorScene, NaturalSceneFollowsExposureAndHasNoiseAndDefects) {

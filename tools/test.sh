@@ -49,9 +49,10 @@ if run_build win32; then
   export DISPLAY=:88
   for _ in $(seq 50); do [ -S /tmp/.X11-unix/X88 ] && break; sleep 0.2; done
   export MORVEX_WINEPREFIX=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}/wineprefix-win32
-  # Make the prefix once, then keep one wineserver alive for the whole run.
+  # Make the prefix once, then keep one wineserver (and the session that its
+  # first program starts) alive for the whole run.
+  WINEDEBUG=-all WINEPREFIX=$MORVEX_WINEPREFIX wineserver -p >/dev/null 2>&1 || true
   bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
-  WINEDEBUG=-all WINEPREFIX=$MORVEX_WINEPREFIX wineserver -p 60 >/dev/null 2>&1 || true
   run_tests win32 "win32 (Wine)" || status=1
   WINEPREFIX=$MORVEX_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true

@@ -228,6 +228,10 @@ void CMorvexZ3U2Base::PulseReadyRegister() {
 
 int32_t CMorvexZ3U2Base::CloseCamera() {
   StopStream(1);
+  // The controller and buffers go next: the frame thread must be gone first,
+  // however long its transfer resists the aborts.
+  while (frame_thread_ && !EndFrameThread(0)) {
+  }
   if (controller_) controller_->CloseStream();
   controller_.reset();
   std::memset(camera_info_, 0, sizeof(camera_info_));

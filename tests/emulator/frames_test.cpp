@@ -196,6 +196,17 @@ TEST_F(RampFrames, HeaderCarriesCountTimestampAndExposure) {
   EXPECT_EQ(static_cast<uint8_t>(reg8 - static_cast<uint8_t>(c2)) < 100, true);
 }
 
+TEST_F(RampFrames, FpgaWindowCountersHaveTheirHardwareWidth) {
+  // Absurd sizes from a faulty host are cut to the counters' 12 and 13 bits
+  // instead of announcing gigabytes.
+  link_->WriteFpga16(0x40, 0xFFFF);
+  link_->WriteFpga16(0x44, 0xFFFF);
+  ASSERT_TRUE(link_->FifoReset());
+  ASSERT_TRUE(link_->Read(header_.data(), 64, 2000).ok);
+  EXPECT_EQ(test::Le32(header_.data() + 16), 0xFFFu * 0x1FFFu);
+  ASSERT_TRUE(link_->FifoReset());
+}
+
 TEST(EmulatorGeometry, UncooledSensorIsTurnedByHalfATurn) {
   EmulatorPort port;
   EmulatedCameraOptions o;

@@ -2,9 +2,10 @@
 // write and data read on one sensor object.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <memory>
 #include <vector>
 
+#include "platform/thread.h"
 #include "recording_controller.h"
 #include "sensors/sensor_imx992.h"
 
@@ -23,17 +24,18 @@ TEST(SensorBusLock, RawReadsStayPaired) {
   constexpr int kThreads = 4;
   constexpr int kReads = 300;
   std::vector<int> wrong(kThreads, 0);
-  std::vector<std::thread> threads;
+  std::vector<std::unique_ptr<platform::Thread>> threads;
   for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
+    threads.push_back(std::make_unique<platform::Thread>());
+    ASSERT_TRUE(threads.back()->Start([&, t] {
       const uint16_t address = static_cast<uint16_t>(0x0100 + t);
       for (int i = 0; i < kReads; ++i) {
         uint8_t value = 0;
         if (!sensor.ReadRegisterRaw(address, &value) || value != 0x10 + t) ++wrong[t];
       }
-    });
+    }));
   }
-  for (std::thread& thread : threads) thread.join();
+  for (auto& thread : threads) ASSERT_TRUE(thread->Join());
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(wrong[t], 0) << "thread " << t;
 
   const std::vector<BusEvent> events = controller.Events();

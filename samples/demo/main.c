@@ -79,7 +79,8 @@ static library_t open_library(void) {
   return dlopen(LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
 }
 static void* find_symbol(library_t library, const char* name) { return dlsym(library, name); }
-static void close_library(library_t library) { dlclose(library); }
+/* Left loaded until exit: the library keeps process-wide objects. */
+static void close_library(library_t library) { (void)library; }
 #endif
 
 typedef int(MORVEX_CALL* initialize_t)(MORVEX_HWND);

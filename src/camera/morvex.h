@@ -2,26 +2,37 @@
 //
 // Every export reaches exactly one operation here. Each operation that talks
 // to the camera first checks for the device object and records
-// kErrNotReady without one. The device object, images, worker threads,
-// preview window and settings persistence join this class later; until then
-// the device pointer stays null and the instance answers as an instance
-// whose camera is not ready.
+// kErrNotReady without one. Initialize creates the device object, the image
+// set, the reference frames and defect maps, loads the stored settings and
+// opens the camera when exactly one is attached; SetDeviceNumber selects
+// another. An instance whose initialisation ended before its buffers were
+// ready answers kErrBuffer from everything that needs them.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "camera/device_registers.h"
 #include "camera/errors.h"
 #include "camera/image_settings.h"
 #include "camera/records.h"
+#include "imaging/cpu_info.h"
 #include "platform/clock.h"
+#include "platform/driver_port.h"
 #include "platform/window_messages.h"
+#include "settings/registry_store.h"
 
 namespace morvex {
 
 class CMorvexZ3U2Base;
+namespace imaging {
+class CDibImage;
+}
 
 class CMorvex {
  public:
@@ -29,7 +40,26 @@ class CMorvex {
   static constexpr int32_t kSensorWidth = 640;
   static constexpr int32_t kSensorHeight = 512;
 
+  static constexpr int32_t kProductId = 0x3290;  // 12944
+  static constexpr int kMaxEnumeratedNames = 10;
+  static constexpr int kNameEntryLength = 256;
+
+  // What the instance is built from; tests replace the device object, the
+  // notice registration and the settings key.
+  struct Environment {
+    std::function<std::unique_ptr<CMorvexZ3U2Base>()> make_device;
+    std::function<bool(platform::WindowHandle, const platform::Guid&)> register_notices;
+    std::string settings_key = settings::kBaseKey;
+  };
+
+  // Instances made without an environment of their own (as Morvex_Initialize
+  // makes them) use this one; empty members take the defaults: the device
+  // object on the default driver port, the system's notice registration and
+  // the user's settings key. Tests of the export layer set it. Thread-safe.
+  static void SetDefaultEnvironment(Environment environment);
+
   explicit CMorvex(platform::Clock& clock = platform::SystemClock());
+  CMorvex(platform::Clock& clock, Environment environment);
   virtual ~CMorvex();
   CMorvex(const CMorvex&) = delete;
   CMorvex& operator=(const CMorvex&) = delete;
@@ -130,19 +160,61 @@ class CMorvex {
 
   // The device object's register view; set together with the device object
   // and cleared before it goes away. Not owned.
-  void AttachRegisterAccess(DeviceRegisterAccess* registers) { registers_ = registers; }
-  bool has_device() const { return device_ != nullptr || registers_ != nullptr; }
+  // A view attached here replaces the device object's own (tests).
+  void AttachRegisterAccess(DeviceRegisterAccess* registers) { attached_registers_ = registers; }
+  bool has_device() const { return device_ != nullptr || attached_registers_ != nullptr; }
+
+  // Observers for tests and tools.
+  CMorvexZ3U2Base* device() const { return device_.get(); }
+  int32_t selected_device() const { return selected_device_; }
+  bool buffers_ready() const { return buffers_ready_; }
+  const imaging::CpuInfo& cpu_info() const { return cpu_info_; }
+  // The instance's reference frames (dark 8, white 8, dark 16, white 16) and
+  // defect maps (8, 8, 16, 16, 8, 16 bits); null before initialisation.
+  const imaging::CDibImage* reference(int index) const;
+  const imaging::CDibImage* defect_map(int index) const;
+  // The cached camera settings as they are stored.
+  settings::AnalogueRecord analogue_settings() const;
+  int32_t cooler_cached() const { return cooler_; }
 
  private:
   // Records kErrNotReady and answers false when there is no device object.
   bool RequireDevice();
+  // Records kErrBuffer and answers false when initialisation ended before
+  // the images and reference frames were made.
+  bool RequireBuffers();
   bool CaptureWindowValid() const;
+  DeviceRegisterAccess* registers() const;
+
+  // Settings persistence.
+  settings::ColorCapabilities ColorCapabilities() const;
+  void LoadSizeSettings();
+  void LoadPerCameraValues();
+  void LoadCameraSettings(int32_t camera);
+  void SaveCameraSettings(int32_t camera);
+  void SendCachedCameraSettings();
+  void DestroyDeviceAndImages();
+  void ApplyAnalogueRecord(const settings::AnalogueRecord& record);
+  std::string DeviceName(int32_t device) const;
 
   platform::Clock& clock_;
+  Environment environment_;
+  settings::RegistryStore store_;
+
+  // Processor description.
+  imaging::CpuInfo cpu_info_;
 
   // Device.
-  CMorvexZ3U2Base* device_ = nullptr;
-  DeviceRegisterAccess* registers_ = nullptr;
+  std::unique_ptr<CMorvexZ3U2Base> device_;
+  std::unique_ptr<DeviceRegisterAccess> device_registers_;
+  DeviceRegisterAccess* attached_registers_ = nullptr;
+
+  // Image set: raw 8, raw 16, colour 24, 32, 48, 64, work copy, preview.
+  std::array<std::unique_ptr<imaging::CDibImage>, 8> images_;
+  std::array<std::unique_ptr<imaging::CDibImage>, 4> references_;
+  std::array<std::unique_ptr<imaging::CDibImage>, 6> defect_maps_;
+  // Set once every image object exists and the references are sized.
+  bool buffers_ready_ = false;
 
   // Size settings.
   int32_t total_h_ = kSensorWidth;
@@ -157,14 +229,31 @@ class CMorvex {
   ImageSettings image_;
 
   // Camera settings.
+  int32_t global_gain_ = 0;
+  int32_t color_gain_g1_ = 0;
+  int32_t color_gain_r_ = 0;
+  int32_t color_gain_b_ = 0;
+  int32_t color_gain_g2_ = 0;
+  int32_t exposure_ = 0;  // 0.1 ms units
   int32_t mirror_v_ = 0;
   int32_t mirror_h_ = 0;
   int32_t auto_iris_ = 0;
+  int32_t black_level_ = 0;  // filter 106
+  int32_t cooler_ = 0;       // filter 100
+  int32_t aux_switch_ = 0;   // filter 105
+  int32_t gain_level_ = 0;   // filter 104, "GainMode" of the analogue dialog
+  double exposure_time_s_ = 0.0;
+  int32_t real_exposure_us_ = 0;
+
+  // Selection.
+  bool selected_before_ = false;
+  int32_t selected_device_ = -1;
 
   // Acquisition.
   int32_t color_mode_ = 0;  // index 0-5
   int32_t subsample_ = 0;
   int32_t wait_time_ms_ = 10;
+  int32_t clock_setting_ = 0;
 
   // Windows.
   platform::WindowHandle application_window_ = nullptr;

@@ -154,12 +154,13 @@ TEST_F(DeviceAccessTest, IoPortFailuresArePostedOnly) {
   EXPECT_EQ(camera_.PopError(), 0);
 }
 
-TEST_F(DeviceAccessTest, SromByteAddressIsTwelveBits) {
-  device_.srom[0x234] = 0x42;
+TEST_F(DeviceAccessTest, SromByteAddressKeepsSixteenBits) {
+  // The serial number lies at 0x1040: the address must keep its high bits.
+  device_.srom[0x1234] = 0x42;
   int32_t flag = 0;
-  EXPECT_EQ(camera_.ReadSromId(0x1234, &flag), 0x42);
+  EXPECT_EQ(camera_.ReadSromId(0x31234, &flag), 0x42);
   EXPECT_EQ(flag, 1);
-  EXPECT_EQ(device_.srom_reads.at(0), 0x234);
+  EXPECT_EQ(device_.srom_reads.at(0), 0x1234);
 }
 
 TEST_F(DeviceAccessTest, SromWriteVerifiesAndRewritesUpToTenTimes) {

@@ -61,6 +61,8 @@ if run_build win32; then
   for _ in $(seq 50); do [ -S /tmp/.X11-unix/X88 ] && break; sleep 0.2; done
   export MORVEX_WINEPREFIX=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}/wineprefix-win32
   bash tools/enable-i386.sh || status=1
+  # The prefix is kept between runs: start from no SDK keys in its registry.
+  bash tools/wine-reset-keys.sh "$MORVEX_WINEPREFIX" || true
   # Make the prefix once, then keep one wineserver (and the session that its
   # first program starts) alive for the whole run.
   WINEDEBUG=-all WINEPREFIX=$MORVEX_WINEPREFIX wineserver -p >/dev/null 2>&1 || true

@@ -9,7 +9,8 @@ repo=$(dirname "$here")
 cache_root=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}
 export WINEPREFIX=${MORVEX_WINEPREFIX:-$cache_root/wineprefix-win32}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono/Gecko prompts, and no debugger on a crash: a crashed test just fails.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 export WINEARCH=win32
 limit=${MORVEX_WINE_TIMEOUT:-800}
 

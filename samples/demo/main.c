@@ -10,14 +10,10 @@
 
 #include "MorvexSdk.h"
 #include "emulator_key.h"
+#include "sample_library.h"
 
 #ifdef _WIN32
 #include <windows.h>
-typedef HMODULE library_t;
-#define LIBRARY_NAME "MorvexSdk.dll"
-static library_t open_library(void) { return LoadLibraryA(LIBRARY_NAME); }
-static void* find_symbol(library_t library, const char* name) { return (void*)GetProcAddress(library, name); }
-static void close_library(library_t library) { FreeLibrary(library); }
 
 static const char emulator_key[] = "Software\\Quisto\\MorvexEmulator";
 int demo_read_cameras(unsigned* value) {
@@ -49,38 +45,6 @@ int demo_remove_cameras(void) {
   RegCloseKey(key);
   return result == ERROR_SUCCESS;
 }
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-typedef void* library_t;
-#define LIBRARY_NAME "libMorvexSdk.so"
-/* Beside the program (build tree), in ../lib (installed tree), then the
-   system's search path. */
-static library_t open_library(void) {
-  static const char* const places[] = {"/", "/../lib/"};
-  char path[4096];
-  library_t library;
-  size_t i;
-  ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  char* slash;
-  if (length > 0) {
-    path[length] = '\0';
-    slash = strrchr(path, '/');
-    for (i = 0; slash != NULL && i < sizeof(places) / sizeof(places[0]); ++i) {
-      *slash = '\0';
-      if (strlen(path) + strlen(places[i]) + strlen(LIBRARY_NAME) < sizeof(path)) {
-        strcat(strcat(path, places[i]), LIBRARY_NAME);
-        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (library != NULL) return library;
-      }
-      path[length] = '\0';
-    }
-  }
-  return dlopen(LIBRARY_NAME, RTLD_NOW | RTLD_LOCAL);
-}
-static void* find_symbol(library_t library, const char* name) { return dlsym(library, name); }
-/* Left loaded until exit: the library keeps process-wide objects. */
-static void close_library(library_t library) { (void)library; }
 #endif
 
 typedef int(MORVEX_CALL* initialize_t)(MORVEX_HWND);
@@ -89,9 +53,6 @@ typedef int(MORVEX_CALL* name_t)(int, int, char*, int);
 typedef int(MORVEX_CALL* text_t)(int, char*, int);
 typedef int(MORVEX_CALL* read_t)(int, int, int*);
 typedef int(MORVEX_CALL* info_t)(int, MORVEX_CAMERA_INFO*);
-
-/* Function pointers travel through void* as POSIX dlsym requires. */
-#define FIND(library, variable, name) memcpy(&(variable), &(void*){find_symbol((library), (name))}, sizeof(variable))
 
 /* A few registers of the IMX99x sensor worth seeing. */
 static const struct {
@@ -103,7 +64,7 @@ static const struct {
     {0x07C1, "black level, high byte"},
 };
 
-static int run(library_t library) {
+static int run(sample_library_t library) {
   initialize_t initialize;
   handle_t release, get_last_error;
   name_t get_device_name;
@@ -115,17 +76,17 @@ static int run(library_t library) {
   int camera, ok, low, high, value, flag = 0;
   size_t i;
 
-  FIND(library, initialize, "Morvex_Initialize");
-  FIND(library, release, "Morvex_Release");
-  FIND(library, get_last_error, "Morvex_GetLastError");
-  FIND(library, get_device_name, "Morvex_GetDeviceName");
-  FIND(library, read_serial, "Morvex_ReadSerialNumberA");
-  FIND(library, read_register_ex, "Morvex_ReadRegisterEx");
-  FIND(library, fpga_read, "Morvex_Fpga_ReadRegister");
-  FIND(library, get_camera_info, "Morvex_GetCameraInfo");
+  SAMPLE_FIND(library, initialize, "Morvex_Initialize");
+  SAMPLE_FIND(library, release, "Morvex_Release");
+  SAMPLE_FIND(library, get_last_error, "Morvex_GetLastError");
+  SAMPLE_FIND(library, get_device_name, "Morvex_GetDeviceName");
+  SAMPLE_FIND(library, read_serial, "Morvex_ReadSerialNumberA");
+  SAMPLE_FIND(library, read_register_ex, "Morvex_ReadRegisterEx");
+  SAMPLE_FIND(library, fpga_read, "Morvex_Fpga_ReadRegister");
+  SAMPLE_FIND(library, get_camera_info, "Morvex_GetCameraInfo");
   if (!initialize || !release || !get_last_error || !get_device_name || !read_serial || !read_register_ex ||
       !fpga_read || !get_camera_info) {
-    fprintf(stderr, "morvex-demo: %s lacks an expected entry point\n", LIBRARY_NAME);
+    fprintf(stderr, "morvex-demo: %s lacks an expected entry point\n", SAMPLE_LIBRARY_NAME);
     return 1;
   }
 
@@ -184,7 +145,7 @@ static int run(library_t library) {
 int main(void) {
   unsigned cameras = 0;
   int configured_here = 0, result;
-  library_t library;
+  sample_library_t library;
 
   /* Use the user's emulator configuration when there is one. */
   if (!demo_read_cameras(&cameras)) {
@@ -195,14 +156,14 @@ int main(void) {
     configured_here = 1;
     printf("Using one emulated camera for this run.\n");
   }
-  library = open_library();
+  library = sample_open_library();
   if (library == NULL) {
-    fprintf(stderr, "morvex-demo: cannot load %s\n", LIBRARY_NAME);
+    fprintf(stderr, "morvex-demo: cannot load %s\n", SAMPLE_LIBRARY_NAME);
     if (configured_here) demo_remove_cameras();
     return 1;
   }
   result = run(library);
-  close_library(library);
+  sample_close_library(library);
   if (configured_here) demo_remove_cameras();
   return result;
 }

@@ -53,7 +53,9 @@ int ChildAbandon(const std::string& name) {
   static SharedMemory memory;
   if (!memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kCreate)) return kChildFailed;
   std::memcpy(memory.data(), "STALE", 5);
-  static NamedMutex mutex(name.c_str());
+  // Windows keeps mappings and mutexes in one namespace: the lock needs a
+  // name of its own, as the device table's lock has.
+  static NamedMutex mutex((name + "-Lock").c_str());
   if (!mutex.Lock(0)) return kChildWrongState;
   std::fflush(nullptr);
   std::_Exit(kChildOk);
@@ -204,7 +206,7 @@ TEST(SharedMemory, DiesWithAProcessThatEndsWithoutClosing) {
   ASSERT_TRUE(memory.Open(name.c_str(), kMapSize, SharedMemory::Mode::kCreate));
   EXPECT_TRUE(memory.created());
   EXPECT_EQ(static_cast<const char*>(memory.data())[0], 0) << "stale contents survived";
-  NamedMutex also_abandoned(name.c_str());
+  NamedMutex also_abandoned((name + "-Lock").c_str());
   EXPECT_TRUE(also_abandoned.Lock(0));
   also_abandoned.Unlock();
 }
@@ -214,7 +216,7 @@ TEST(SharedMemory, DiesWithAProcessThatEndsWithoutClosing) {
 TEST(NamedMutex, AnOwnerThatDiedLeavesItFree) {
   const std::string name = test::UniqueName("crash");
   ASSERT_EQ(test::RunSelf({"--child=abandon", name}), kChildOk);
-  NamedMutex mutex(name.c_str());
+  NamedMutex mutex((name + "-Lock").c_str());
   EXPECT_TRUE(mutex.Lock(0));
   mutex.Unlock();
   SharedMemory also_abandoned;

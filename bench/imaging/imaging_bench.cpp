@@ -108,10 +108,38 @@ void BM_Demosaic8_Full(benchmark::State& state) {
 }
 BENCHMARK(BM_Demosaic8_Full)->Unit(benchmark::kMicrosecond);
 
-void BM_Demosaic16_Full(benchmark::State& state) {
+// One 16-bit routine on its own (interior or border) into 48 or 64 bits.
+void Demosaic16Routine(benchmark::State& state, ImageOperation op, uint16_t out_bits) {
+  if (op == nullptr) {
+    state.SkipWithError("routine not available on this processor");
+    return;
+  }
   CDibImage raw, out;
   raw.Create(kWidth, kHeight, 16);
-  out.Create(kWidth, kHeight, 48);
+  out.Create(kWidth, kHeight, out_bits);
+  FillScene(raw, 4095);
+  BayerGains gains{120, 100, 140};
+  const uint64_t before = g_allocations.load();
+  for (auto _ : state) {
+    out.Apply(op, raw, nullptr, 0, 0, 0, &gains);
+    benchmark::DoNotOptimize(out.pixels());
+  }
+  SetFrameCounters(state, before);
+}
+void BM_Demosaic16_Scalar(benchmark::State& s) { Demosaic16Routine(s, &Demosaic16, 48); }
+void BM_Demosaic16_Avx2(benchmark::State& s) {
+  Demosaic16Routine(s, (GetCpuInfo().usable & kCpuAvx2) ? Demosaic16Avx2Routine() : nullptr, 48);
+}
+void BM_Demosaic16_Border(benchmark::State& s) { Demosaic16Routine(s, &Demosaic16Border, 48); }
+BENCHMARK(BM_Demosaic16_Scalar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Demosaic16_Avx2)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Demosaic16_Border)->Unit(benchmark::kMicrosecond);
+
+// Interior routine chosen as the pipeline does, plus the border.
+void Demosaic16Full(benchmark::State& state, uint16_t out_bits) {
+  CDibImage raw, out;
+  raw.Create(kWidth, kHeight, 16);
+  out.Create(kWidth, kHeight, out_bits);
   FillScene(raw, 4095);
   const uint64_t before = g_allocations.load();
   for (auto _ : state) {
@@ -120,7 +148,10 @@ void BM_Demosaic16_Full(benchmark::State& state) {
   }
   SetFrameCounters(state, before);
 }
+void BM_Demosaic16_Full(benchmark::State& s) { Demosaic16Full(s, 48); }
+void BM_Demosaic16_Full64(benchmark::State& s) { Demosaic16Full(s, 64); }
 BENCHMARK(BM_Demosaic16_Full)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Demosaic16_Full64)->Unit(benchmark::kMicrosecond);
 
 void OpenCvBayer(benchmark::State& state, int depth) {
   cv::setNumThreads(1);

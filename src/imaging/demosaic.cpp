@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <type_traits>
 
 #include "imaging/cpu_info.h"
 #include "imaging/demosaic_rows.h"
@@ -150,6 +151,26 @@ int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst
   return 1;
 }
 
+// The vector row kernel for the inner columns of the 16-bit top and bottom
+// rows, when the processor has one; null otherwise.
+detail::Demosaic16RowFn Row16Kernel() {
+  if (!SimdEnabled()) return nullptr;
+  static const detail::Demosaic16RowFn kernel =
+      (GetCpuInfo().usable & kCpuAvx2) != 0 ? detail::Demosaic16RowAvx2Kernel() : nullptr;
+  return kernel;
+}
+
+template <typename T>
+void InnerSpan(const DemosaicRows<T>& rows, int32_t w, T* row_out, int32_t step, uint32_t wr, uint32_t wb) {
+  if constexpr (std::is_same_v<T, uint16_t>) {
+    if (const detail::Demosaic16RowFn kernel = Row16Kernel()) {
+      kernel(rows, w - 2, row_out, step, static_cast<int32_t>(wr), static_cast<int32_t>(wb));
+      return;
+    }
+  }
+  DemosaicSpan<T>(rows, 2, w - 2, row_out + 2 * step, step, wr, wb);
+}
+
 template <typename T>
 int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
                int32_t dst_bpp, int32_t src_stride, int32_t dst_stride, int32_t mode,
@@ -182,9 +203,8 @@ int BorderImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x
             detail::RowsAt(reinterpret_cast<const T*>(origin), src_stride / static_cast<int32_t>(sizeof(T)),
                            y, mode, [h](int32_t i) { return Reflect(i, h); });
         for (int32_t x = 0; x < 2; ++x) put(x, y);
-        T* out =
-            reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + (dst_x + 2) * dst_bpp);
-        DemosaicSpan<T>(rows, 2, w - 2, out, step, wr, wb);
+        T* out = reinterpret_cast<T*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
+        InnerSpan<T>(rows, w, out, step, wr, wb);
         for (int32_t x = w - 2; x < w; ++x) put(x, y);
       } else {
         for (int32_t x = 0; x < w; ++x) put(x, y);
@@ -275,8 +295,8 @@ ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains) {
 }
 
 ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains) {
-  if (dst_bits != 48 || gains.red > 400 || gains.blue > 400 || gains.red < 0 || gains.blue < 0 ||
-      !SimdEnabled()) {
+  if ((dst_bits != 48 && dst_bits != 64) || gains.red > 400 || gains.blue > 400 || gains.red < 0 ||
+      gains.blue < 0 || !SimdEnabled()) {
     return &Demosaic16;
   }
   static const ImageOperation best = [] {

@@ -68,4 +68,10 @@ void Demosaic8Span(const DemosaicRows<uint8_t>& rows, int32_t x0, int32_t x1, ui
 void Demosaic16Span(const DemosaicRows<uint16_t>& rows, int32_t x0, int32_t x1, uint16_t* out, int32_t step,
                     int32_t weight_red, int32_t weight_blue);
 
+// Columns 2 … x_end − 1 of one 16-bit output row into `out_row` (column 0,
+// pixels of `step` samples: 3 or 4); reads columns 0 … x_end of the rows.
+using Demosaic16RowFn = void (*)(const DemosaicRows<uint16_t>& rows, int32_t x_end, uint16_t* out_row,
+                                 int32_t step, int32_t weight_red, int32_t weight_blue);
+Demosaic16RowFn Demosaic16RowAvx2Kernel();
+
 }  // namespace morvex::imaging::detail

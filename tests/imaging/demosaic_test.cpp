@@ -321,33 +321,107 @@ TEST(DemosaicSimd, BitExactWithScalarOnManySizes) {
   EXPECT_GT(ran, 0);
 }
 
-TEST(DemosaicSimd, SixteenBitVectorRoutineBitExactWithScalar) {
+// The 16-bit vector routine, where the processor has it; null otherwise.
+ImageOperation Vector16() {
   ImageOperation op = Demosaic16Avx2Routine();
-  if (op == nullptr || (GetCpuInfo().usable & kCpuAvx2) == 0) {
+  return (op != nullptr && (GetCpuInfo().usable & kCpuAvx2) != 0) ? op : nullptr;
+}
+
+TEST(DemosaicSimd, SixteenBitVectorRoutineBitExactWithScalar) {
+  const ImageOperation op = Vector16();
+  if (op == nullptr) {
     // Without the instruction set the routine choice must stay scalar.
     EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), &Demosaic16);
     return;
   }
+  EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), op);
+  EXPECT_EQ(ChooseDemosaic16(64, BayerGains{400, 100, 400}), op);
   std::mt19937 rng(4321);
-  for (int32_t w : {5, 6, 17, 18, 19, 20, 21, 22, 35, 36, 37, 66, 130, 640}) {
-    for (int32_t h : {5, 7, 12}) {
-      CDibImage raw, fast, slow;
-      ASSERT_TRUE(raw.Create(w, h, 16));
-      ASSERT_TRUE(fast.Create(w, h, 48));
-      ASSERT_TRUE(slow.Create(w, h, 48));
-      test::FillRandom(raw, rng(), rng() % 2 ? 65535 : 4095);
-      for (int32_t mode = 0; mode < 4; ++mode) {
-        BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
-        if (mode == 0) gains = BayerGains{400, 100, 400};
-        std::memset(fast.pixels(), 0x5A, fast.size_bytes());
-        std::memset(slow.pixels(), 0x5A, slow.size_bytes());
-        fast.Apply(op, raw, nullptr, 0, 0, mode, &gains);
-        slow.Apply(&Demosaic16, raw, nullptr, 0, 0, mode, &gains);
-        ASSERT_TRUE(test::SamePixels(fast, slow)) << w << "x" << h << " mode " << mode;
+  for (uint16_t out_bits : {48, 64}) {
+    for (int32_t w : {5, 6, 7, 17, 18, 19, 20, 21, 22, 23, 35, 36, 37, 38, 50, 66, 67, 130, 257, 640}) {
+      for (int32_t h : {5, 6, 7, 12}) {
+        CDibImage raw, fast, slow;
+        ASSERT_TRUE(raw.Create(w, h, 16));
+        ASSERT_TRUE(fast.Create(w, h, out_bits));
+        ASSERT_TRUE(slow.Create(w, h, out_bits));
+        test::FillRandom(raw, rng(), rng() % 2 ? 65535 : 4095);
+        for (int32_t mode = 0; mode < 4; ++mode) {
+          BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+          if (mode == 0) gains = BayerGains{400, 100, 400};
+          if (mode == 1 && w % 2 == 0) gains = BayerGains{0, 0, 0};
+          // Untouched bytes (the fourth word of 64-bit pixels) keep the fill.
+          std::memset(fast.pixels(), 0x5A, fast.size_bytes());
+          std::memset(slow.pixels(), 0x5A, slow.size_bytes());
+          fast.Apply(op, raw, nullptr, 0, 0, mode, &gains);
+          slow.Apply(&Demosaic16, raw, nullptr, 0, 0, mode, &gains);
+          ASSERT_TRUE(test::SamePixels(fast, slow))
+              << out_bits << " bits " << w << "x" << h << " mode " << mode;
+          if (w < 8 || h < 7) continue;
+          // A source rectangle starting on an odd column, placed off the origin.
+          const Rect part{1, 1, w - 2, h - 1};
+          fast.Apply(op, raw, &part, 2, 1, mode, &gains);
+          slow.Apply(&Demosaic16, raw, &part, 2, 1, mode, &gains);
+          ASSERT_TRUE(test::SamePixels(fast, slow)) << "part of " << w << "x" << h << " mode " << mode;
+        }
       }
     }
   }
-  EXPECT_EQ(ChooseDemosaic16(64, BayerGains{}), &Demosaic16);  // the fourth word stays untouched
+}
+
+TEST(DemosaicSimd, SixteenBitSaturationEdgeAndLargestWeight) {
+  const ImageOperation op = Vector16();
+  if (op == nullptr) GTEST_SKIP() << "no 16-bit vector routine on this processor";
+  CDibImage raw, out;
+  ASSERT_TRUE(raw.Create(40, 8, 16));
+  ASSERT_TRUE(out.Create(40, 8, 48));
+  // Gain 400 is weight 512 and S = 16 v: S × w reaches 0x8000000 at v = 16384.
+  BayerGains gains{400, 100, 400};
+  for (auto [v, expected] :
+       {std::pair<uint16_t, uint32_t>{16383, 16383u * 16 * 512 >> 11}, {16384, 65535u}, {65535, 65535u}}) {
+    test::Fill(raw, v);
+    out.Apply(op, raw, nullptr, 0, 0, 2, &gains);
+    for (int32_t y = 2; y < 6; ++y) {
+      for (int32_t x = 2; x < 38; ++x) {
+        ASSERT_EQ(Channel(out, x, y, 0), expected) << v << " at " << x << "," << y;
+        ASSERT_EQ(Channel(out, x, y, 1), v) << v << " at " << x << "," << y;
+        ASSERT_EQ(Channel(out, x, y, 2), expected) << v << " at " << x << "," << y;
+      }
+    }
+  }
+  // The largest weight the vector products hold (3640, gain 2844) and the
+  // first one past it, against the formulas: on samples below 2048, which
+  // stay below saturation there, and on full-range ones.
+  CDibImage big, wide;
+  ASSERT_TRUE(big.Create(70, 9, 16));
+  ASSERT_TRUE(wide.Create(70, 9, 48));
+  for (uint32_t maximum : {2047u, 65535u}) {
+    test::FillRandom(big, 99, maximum);
+    for (int32_t gain : {2844, 2845}) {
+      BayerGains large{gain, 100, gain - 1};
+      wide.Apply(op, big, nullptr, 0, 0, 1, &large);
+      wide.Apply(&Demosaic16Border, big, nullptr, 0, 0, 1, &large);
+      ExpectMatchesReference(wide, big, 1, large.red, large.blue);
+    }
+  }
+}
+
+// The whole demosaic with the vector routines as the pipeline picks them,
+// borders and odd sizes included, against the formulas.
+TEST(Demosaic16, VectorPathMatchesTheFormulas) {
+  std::mt19937 rng(77);
+  for (int32_t mode = 0; mode < 4; ++mode) {
+    for (auto [w, h] : {std::pair{20, 5}, std::pair{37, 8}, std::pair{64, 9}, std::pair{130, 6}}) {
+      for (uint16_t out_bits : {48, 64}) {
+        CDibImage raw, out;
+        ASSERT_TRUE(raw.Create(w, h, 16));
+        ASSERT_TRUE(out.Create(w, h, out_bits));
+        test::FillRandom(raw, rng(), 65535);
+        const BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+        ASSERT_TRUE(Demosaic(out, raw, mode, gains));
+        ExpectMatchesReference(out, raw, mode, gains.red, gains.blue);
+      }
+    }
+  }
 }
 
 TEST(DemosaicSimd, SaturatedFramesAgree) {

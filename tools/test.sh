@@ -59,7 +59,7 @@ if run_build win32; then
   xvfb=$!
   export DISPLAY=:88
   for _ in $(seq 50); do [ -S /tmp/.X11-unix/X88 ] && break; sleep 0.2; done
-  export MORVEX_WINEPREFIX=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}/wineprefix-win32
+  export MORVEX_WINEPREFIX=$PWD/build/wineprefix
   bash tools/enable-i386.sh || status=1
   # The prefix is kept between runs: start from no SDK keys in its registry.
   bash tools/wine-reset-keys.sh "$MORVEX_WINEPREFIX" || true
@@ -67,22 +67,9 @@ if run_build win32; then
   # first program starts) alive for the whole run.
   WINEDEBUG=-all WINEPREFIX=$MORVEX_WINEPREFIX wineserver -p >/dev/null 2>&1 || true
   bash tools/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
-  if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && [ -z "${MORVEX_WINE_FULL:-}" ]; then
-    # This host refuses 32-bit programs, so Wine runs under qemu-i386: every
-    # program start costs about a minute of CPU and threaded tests crawl. Run
-    # the host-side checks of the DLL and the tests that drive the shipped DLL
-    # the way an application does, without their threaded cases (threads of
-    # Wine under qemu-i386 crash or hang); MORVEX_WINE_FULL=1 runs everything.
-    echo "32-bit code runs emulated here: running the Wine smoke set (MORVEX_WINE_FULL=1 for all)"
-    smoke='^(api_dll_tables_test|api_registry_test|api_library_table_test|platform_store_test|usb_fx3_driver_port_test|sensors_test)$'
-    ctest_extra=(-R "$smoke" --repeat until-pass:2)
-    export GTEST_FILTER='-*Concurrent*:*Thread*:*Stress*' 
-    label="win32 (Wine under qemu-i386, smoke set)"
-  else
-    ctest_extra=()
-    label="win32 (Wine)"
-  fi
-  run_tests win32 "$label" "${ctest_extra[@]}" || status=1
+  label="win32 (Wine)"
+  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && label="win32 (Wine under qemu-i386)"
+  run_tests win32 "$label" || status=1
   WINEPREFIX=$MORVEX_WINEPREFIX wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb" 2>/dev/null || true
 else

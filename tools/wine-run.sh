@@ -4,10 +4,8 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
-# The prefix lives beside the dependency cache (outside git): creating one
-# takes minutes where 32-bit code runs emulated, so it is made once per machine.
-cache_root=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}
-export WINEPREFIX=${MORVEX_WINEPREFIX:-$cache_root/wineprefix-win32}
+# The prefix is the project's own, in the build tree, made on first use.
+export WINEPREFIX=${MORVEX_WINEPREFIX:-$repo/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono/Gecko prompts, and no debugger on a crash: a crashed test just fails.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
@@ -34,8 +32,7 @@ fi
 wine_bin=$(command -v wine || echo /usr/lib/wine/wine)
 if [ ! -f "$WINEPREFIX/.morvex-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
-  # First use: build the prefix once, serialised between parallel tests. Where
-  # 32-bit code runs emulated this takes minutes.
+  # First use: build the prefix once, serialised between parallel tests.
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.morvex-ready" ]; then

@@ -5,18 +5,14 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/settings_store.h"
+#include "test_paths.h"
 #include "test_support.h"
 #include "usb/driver_ports.h"
 #include "usb/qor_cy3_cam.h"
-
-#ifdef MORVEX_POSIX
-#include <unistd.h>
-#endif
 
 namespace morvex {
 namespace {
@@ -25,22 +21,15 @@ const char kEmulatorKey[] = "Software\\Quisto\\MorvexEmulator";
 
 class ConfiguredEmulator : public ::testing::Test {
  protected:
+  // A private store file natively; the emulator's key itself in both builds.
   static void SetUpTestSuite() {
-#ifdef MORVEX_POSIX
-    char name[] = "/tmp/morvex-usb-configured-XXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    store_ = name;
-    platform::SetSettingsStoreFile(store_);
-#endif
+    settings_ = new platform::test::PrivateSettings();
     platform::SettingsKey::DeleteTree(kEmulatorKey);
   }
   static void TearDownTestSuite() {
     platform::SettingsKey::DeleteTree(kEmulatorKey);
-#ifdef MORVEX_POSIX
-    std::remove(store_.c_str());
-#endif
+    delete settings_;
+    settings_ = nullptr;
   }
 
   // One sensor register through the sensor bus (address 0x48): the 16-bit
@@ -63,9 +52,9 @@ class ConfiguredEmulator : public ::testing::Test {
     return text;
   }
 
-  static std::string store_;
+  static platform::test::PrivateSettings* settings_;
 };
-std::string ConfiguredEmulator::store_;
+platform::test::PrivateSettings* ConfiguredEmulator::settings_ = nullptr;
 
 // In one test, in order: the emulated cameras are process-wide once made.
 TEST_F(ConfiguredEmulator, TwoCamerasFromTheRegistryIdentifyAndStreamRampFrames) {
@@ -156,20 +145,18 @@ TEST_F(ConfiguredEmulator, TwoCamerasFromTheRegistryIdentifyAndStreamRampFrames)
 
   // Unplugged through the registry, the camera's path no longer opens; it
   // comes back under the same path.
+  // Present is re-read at least every 100 ms.
+  const auto selection_becomes = [&cam](int expected) {
+    for (int tries = 0; tries < 100; ++tries) {
+      if (cam.SelectDevice(1) == expected) return true;
+      platform::SystemClock().Sleep(20);
+    }
+    return false;
+  };
   ASSERT_TRUE(second.SetDword("Present", 0));
-  bool gone = false;
-  for (int tries = 0; tries < 100 && !gone; ++tries) {
-    gone = cam.SelectDevice(1) == 0;
-    if (!gone) platform::SystemClock().Sleep(20);
-  }
-  EXPECT_TRUE(gone) << "still opens after the unplug";
+  EXPECT_TRUE(selection_becomes(0)) << "still opens after the unplug";
   ASSERT_TRUE(second.SetDword("Present", 1));
-  bool back = false;
-  for (int tries = 0; tries < 100 && !back; ++tries) {
-    back = cam.SelectDevice(1) == 1;
-    if (!back) platform::SystemClock().Sleep(20);
-  }
-  EXPECT_TRUE(back) << "does not open after the replug";
+  EXPECT_TRUE(selection_becomes(1)) << "does not open after the replug";
   EXPECT_EQ(Serial(cam), "MVX04711");
 }
 

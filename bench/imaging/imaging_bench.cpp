@@ -127,11 +127,15 @@ void Demosaic16Routine(benchmark::State& state, ImageOperation op, uint16_t out_
   SetFrameCounters(state, before);
 }
 void BM_Demosaic16_Scalar(benchmark::State& s) { Demosaic16Routine(s, &Demosaic16, 48); }
+void BM_Demosaic16_Sse2(benchmark::State& s) {
+  Demosaic16Routine(s, (GetCpuInfo().usable & kCpuSse2) ? Demosaic16Sse2Routine() : nullptr, 48);
+}
 void BM_Demosaic16_Avx2(benchmark::State& s) {
   Demosaic16Routine(s, (GetCpuInfo().usable & kCpuAvx2) ? Demosaic16Avx2Routine() : nullptr, 48);
 }
 void BM_Demosaic16_Border(benchmark::State& s) { Demosaic16Routine(s, &Demosaic16Border, 48); }
 BENCHMARK(BM_Demosaic16_Scalar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Demosaic16_Sse2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Demosaic16_Avx2)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Demosaic16_Border)->Unit(benchmark::kMicrosecond);
 

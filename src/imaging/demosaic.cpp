@@ -155,8 +155,12 @@ int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst
 // rows, when the processor has one; null otherwise.
 detail::Demosaic16RowFn Row16Kernel() {
   if (!SimdEnabled()) return nullptr;
-  static const detail::Demosaic16RowFn kernel =
-      (GetCpuInfo().usable & kCpuAvx2) != 0 ? detail::Demosaic16RowAvx2Kernel() : nullptr;
+  static const detail::Demosaic16RowFn kernel = [] {
+    const uint32_t usable = GetCpuInfo().usable;
+    if ((usable & kCpuAvx2) != 0) return detail::Demosaic16RowAvx2Kernel();
+    if ((usable & kCpuSse2) != 0) return detail::Demosaic16RowSse2Kernel();
+    return detail::Demosaic16RowFn{nullptr};
+  }();
   return kernel;
 }
 
@@ -300,7 +304,9 @@ ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains) {
     return &Demosaic16;
   }
   static const ImageOperation best = [] {
-    ImageOperation op = (GetCpuInfo().usable & kCpuAvx2) != 0 ? Demosaic16Avx2Routine() : nullptr;
+    const uint32_t usable = GetCpuInfo().usable;
+    ImageOperation op = (usable & kCpuAvx2) != 0 ? Demosaic16Avx2Routine() : nullptr;
+    if (op == nullptr && (usable & kCpuSse2) != 0) op = Demosaic16Sse2Routine();
     return op != nullptr ? op : &Demosaic16;
   }();
   return best;

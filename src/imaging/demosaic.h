@@ -50,6 +50,7 @@ ImageOperation Demosaic8Sse2Routine();
 ImageOperation Demosaic8Ssse3Routine();
 ImageOperation Demosaic8Avx2Routine();
 // 16-bit interior into 48- or 64-bit output.
+ImageOperation Demosaic16Sse2Routine();
 ImageOperation Demosaic16Avx2Routine();
 
 // The 8-bit interior routine for this destination depth and gains: scalar
@@ -57,8 +58,8 @@ ImageOperation Demosaic16Avx2Routine();
 // routine the processor runs.
 ImageOperation ChooseDemosaic8(uint16_t dst_bits, const BayerGains& gains);
 
-// The 16-bit interior routine: the AVX2 one for gains up to 400 on
-// processors that have it, else the scalar one.
+// The 16-bit interior routine: for gains up to 400 the widest vector
+// routine the processor runs, else the scalar one.
 ImageOperation ChooseDemosaic16(uint16_t dst_bits, const BayerGains& gains);
 
 // Interior and border of the whole image. 8-bit raw needs a 24/32-bit

@@ -73,5 +73,6 @@ void Demosaic16Span(const DemosaicRows<uint16_t>& rows, int32_t x0, int32_t x1, 
 using Demosaic16RowFn = void (*)(const DemosaicRows<uint16_t>& rows, int32_t x_end, uint16_t* out_row,
                                  int32_t step, int32_t weight_red, int32_t weight_blue);
 Demosaic16RowFn Demosaic16RowAvx2Kernel();
+Demosaic16RowFn Demosaic16RowSse2Kernel();
 
 }  // namespace morvex::imaging::detail

@@ -321,47 +321,64 @@ TEST(DemosaicSimd, BitExactWithScalarOnManySizes) {
   EXPECT_GT(ran, 0);
 }
 
-// The 16-bit vector routine, where the processor has it; null otherwise.
-ImageOperation Vector16() {
-  ImageOperation op = Demosaic16Avx2Routine();
-  return (op != nullptr && (GetCpuInfo().usable & kCpuAvx2) != 0) ? op : nullptr;
+// The 16-bit vector routines this processor runs, with the largest gain
+// whose weight each one's products hold (the next gain goes to the scalar
+// code).
+struct Kernel16 {
+  const char* name;
+  ImageOperation op;
+  int32_t largest_gain;
+};
+std::vector<Kernel16> Vector16() {
+  const uint32_t usable = GetCpuInfo().usable;
+  std::vector<Kernel16> kernels;
+  if (Demosaic16Avx2Routine() != nullptr && (usable & kCpuAvx2) != 0)
+    kernels.push_back({"avx2", Demosaic16Avx2Routine(), 2844});  // weight 3640: 9w fits a signed word
+  if (Demosaic16Sse2Routine() != nullptr && (usable & kCpuSse2) != 0)
+    kernels.push_back({"sse2", Demosaic16Sse2Routine(), 1599});  // weight 2046: S × w < 2^31
+  return kernels;
 }
 
-TEST(DemosaicSimd, SixteenBitVectorRoutineBitExactWithScalar) {
-  const ImageOperation op = Vector16();
-  if (op == nullptr) {
-    // Without the instruction set the routine choice must stay scalar.
+TEST(DemosaicSimd, SixteenBitVectorRoutinesBitExactWithScalar) {
+  const auto kernels = Vector16();
+  if (kernels.empty()) {
+    // Without an instruction set the routine choice must stay scalar.
     EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), &Demosaic16);
     return;
   }
-  EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), op);
-  EXPECT_EQ(ChooseDemosaic16(64, BayerGains{400, 100, 400}), op);
+  EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), kernels.front().op);  // the widest one
+  EXPECT_EQ(ChooseDemosaic16(64, BayerGains{400, 100, 400}), kernels.front().op);
+  EXPECT_EQ(ChooseDemosaic16(48, BayerGains{401, 100, 100}), &Demosaic16);
   std::mt19937 rng(4321);
-  for (uint16_t out_bits : {48, 64}) {
-    for (int32_t w : {5, 6, 7, 17, 18, 19, 20, 21, 22, 23, 35, 36, 37, 38, 50, 66, 67, 130, 257, 640}) {
-      for (int32_t h : {5, 6, 7, 12}) {
-        CDibImage raw, fast, slow;
-        ASSERT_TRUE(raw.Create(w, h, 16));
-        ASSERT_TRUE(fast.Create(w, h, out_bits));
-        ASSERT_TRUE(slow.Create(w, h, out_bits));
-        test::FillRandom(raw, rng(), rng() % 2 ? 65535 : 4095);
-        for (int32_t mode = 0; mode < 4; ++mode) {
-          BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
-          if (mode == 0) gains = BayerGains{400, 100, 400};
-          if (mode == 1 && w % 2 == 0) gains = BayerGains{0, 0, 0};
-          // Untouched bytes (the fourth word of 64-bit pixels) keep the fill.
-          std::memset(fast.pixels(), 0x5A, fast.size_bytes());
-          std::memset(slow.pixels(), 0x5A, slow.size_bytes());
-          fast.Apply(op, raw, nullptr, 0, 0, mode, &gains);
-          slow.Apply(&Demosaic16, raw, nullptr, 0, 0, mode, &gains);
-          ASSERT_TRUE(test::SamePixels(fast, slow))
-              << out_bits << " bits " << w << "x" << h << " mode " << mode;
-          if (w < 8 || h < 7) continue;
-          // A source rectangle starting on an odd column, placed off the origin.
-          const Rect part{1, 1, w - 2, h - 1};
-          fast.Apply(op, raw, &part, 2, 1, mode, &gains);
-          slow.Apply(&Demosaic16, raw, &part, 2, 1, mode, &gains);
-          ASSERT_TRUE(test::SamePixels(fast, slow)) << "part of " << w << "x" << h << " mode " << mode;
+  for (const Kernel16& k : kernels) {
+    for (uint16_t out_bits : {48, 64}) {
+      for (int32_t w : {5,  6,  7,  9,  10, 11, 12, 13, 17, 18,  19,  20, 21,
+                        22, 23, 35, 36, 37, 38, 50, 66, 67, 130, 257, 640}) {
+        for (int32_t h : {5, 6, 7, 12}) {
+          CDibImage raw, fast, slow;
+          ASSERT_TRUE(raw.Create(w, h, 16));
+          ASSERT_TRUE(fast.Create(w, h, out_bits));
+          ASSERT_TRUE(slow.Create(w, h, out_bits));
+          test::FillRandom(raw, rng(), rng() % 2 ? 65535 : 4095);
+          for (int32_t mode = 0; mode < 4; ++mode) {
+            BayerGains gains{static_cast<int32_t>(rng() % 401), 100, static_cast<int32_t>(rng() % 401)};
+            if (mode == 0) gains = BayerGains{400, 100, 400};
+            if (mode == 1 && w % 2 == 0) gains = BayerGains{0, 0, 0};
+            // Untouched bytes (the fourth word of 64-bit pixels) keep the fill.
+            std::memset(fast.pixels(), 0x5A, fast.size_bytes());
+            std::memset(slow.pixels(), 0x5A, slow.size_bytes());
+            fast.Apply(k.op, raw, nullptr, 0, 0, mode, &gains);
+            slow.Apply(&Demosaic16, raw, nullptr, 0, 0, mode, &gains);
+            ASSERT_TRUE(test::SamePixels(fast, slow))
+                << k.name << " " << out_bits << " bits " << w << "x" << h << " mode " << mode;
+            if (w < 8 || h < 7) continue;
+            // A source rectangle starting on an odd column, placed off the origin.
+            const Rect part{1, 1, w - 2, h - 1};
+            fast.Apply(k.op, raw, &part, 2, 1, mode, &gains);
+            slow.Apply(&Demosaic16, raw, &part, 2, 1, mode, &gains);
+            ASSERT_TRUE(test::SamePixels(fast, slow))
+                << k.name << " part of " << w << "x" << h << " mode " << mode;
+          }
         }
       }
     }
@@ -369,38 +386,41 @@ TEST(DemosaicSimd, SixteenBitVectorRoutineBitExactWithScalar) {
 }
 
 TEST(DemosaicSimd, SixteenBitSaturationEdgeAndLargestWeight) {
-  const ImageOperation op = Vector16();
-  if (op == nullptr) GTEST_SKIP() << "no 16-bit vector routine on this processor";
-  CDibImage raw, out;
-  ASSERT_TRUE(raw.Create(40, 8, 16));
-  ASSERT_TRUE(out.Create(40, 8, 48));
-  // Gain 400 is weight 512 and S = 16 v: S × w reaches 0x8000000 at v = 16384.
-  BayerGains gains{400, 100, 400};
-  for (auto [v, expected] :
-       {std::pair<uint16_t, uint32_t>{16383, 16383u * 16 * 512 >> 11}, {16384, 65535u}, {65535, 65535u}}) {
-    test::Fill(raw, v);
-    out.Apply(op, raw, nullptr, 0, 0, 2, &gains);
-    for (int32_t y = 2; y < 6; ++y) {
-      for (int32_t x = 2; x < 38; ++x) {
-        ASSERT_EQ(Channel(out, x, y, 0), expected) << v << " at " << x << "," << y;
-        ASSERT_EQ(Channel(out, x, y, 1), v) << v << " at " << x << "," << y;
-        ASSERT_EQ(Channel(out, x, y, 2), expected) << v << " at " << x << "," << y;
+  for (const Kernel16& k : Vector16()) {
+    CDibImage raw, out;
+    ASSERT_TRUE(raw.Create(40, 8, 16));
+    ASSERT_TRUE(out.Create(40, 8, 48));
+    // Gain 400 is weight 512 and S = 16 v: S × w reaches 0x8000000 at v = 16384.
+    BayerGains gains{400, 100, 400};
+    for (auto [v, expected] : {std::pair<uint16_t, uint32_t>{16383, 16383u * 16 * 512 >> 11},
+                               {16384, 65535u},
+                               {65535, 65535u},
+                               {0, 0u}}) {
+      test::Fill(raw, v);
+      out.Apply(k.op, raw, nullptr, 0, 0, 2, &gains);
+      for (int32_t y = 2; y < 6; ++y) {
+        for (int32_t x = 2; x < 38; ++x) {
+          ASSERT_EQ(Channel(out, x, y, 0), expected) << k.name << " " << v << " at " << x << "," << y;
+          ASSERT_EQ(Channel(out, x, y, 1), v) << k.name << " " << v << " at " << x << "," << y;
+          ASSERT_EQ(Channel(out, x, y, 2), expected) << k.name << " " << v << " at " << x << "," << y;
+        }
       }
     }
-  }
-  // The largest weight the vector products hold (3640, gain 2844) and the
-  // first one past it, against the formulas: on samples below 2048, which
-  // stay below saturation there, and on full-range ones.
-  CDibImage big, wide;
-  ASSERT_TRUE(big.Create(70, 9, 16));
-  ASSERT_TRUE(wide.Create(70, 9, 48));
-  for (uint32_t maximum : {2047u, 65535u}) {
-    test::FillRandom(big, 99, maximum);
-    for (int32_t gain : {2844, 2845}) {
-      BayerGains large{gain, 100, gain - 1};
-      wide.Apply(op, big, nullptr, 0, 0, 1, &large);
-      wide.Apply(&Demosaic16Border, big, nullptr, 0, 0, 1, &large);
-      ExpectMatchesReference(wide, big, 1, large.red, large.blue);
+    // The largest weight the vector products hold and the first one past
+    // it, against the formulas: on samples below 2048, which stay below
+    // saturation there, and on full-range ones.
+    CDibImage big, wide;
+    ASSERT_TRUE(big.Create(70, 9, 16));
+    ASSERT_TRUE(wide.Create(70, 9, 48));
+    for (uint32_t maximum : {2047u, 65535u}) {
+      test::FillRandom(big, 99, maximum);
+      for (int32_t gain : {k.largest_gain, k.largest_gain + 1}) {
+        BayerGains large{gain, 100, gain - 1};
+        wide.Apply(k.op, big, nullptr, 0, 0, 1, &large);
+        wide.Apply(&Demosaic16Border, big, nullptr, 0, 0, 1, &large);
+        SCOPED_TRACE(k.name);
+        ExpectMatchesReference(wide, big, 1, large.red, large.blue);
+      }
     }
   }
 }

@@ -23,6 +23,9 @@ class CompositeAsyncIo : public AsyncIo {
   AsyncIo* For(DriverPort& source) {
     auto& slot = slots_[&source];
     if (!slot) slot = source.CreateAsyncIo();
+    // The caller cleared the event of the slot bound before; a slot bound
+    // anew may still be signalled from its last request.
+    if (slot && slot.get() != bound_) slot->event().Reset();
     bound_ = slot.get();
     return bound_;
   }

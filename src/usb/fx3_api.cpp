@@ -261,16 +261,19 @@ int CFx3Api::SendBufferedBulk(Handle handle, void* block, uint32_t size, uint32_
   return ok ? 1 : 0;
 }
 
-std::unique_ptr<DirectTransfer> CFx3Api::BeginDirectTransfer(Handle handle, void* buffer, uint32_t size,
-                                                             uint8_t endpoint, platform::AsyncIo& io) {
-  if (!handle) return nullptr;
-  auto transfer = std::make_unique<DirectTransfer>();
-  transfer->header.endpoint = endpoint;
-  const platform::IoResult started = port_.IoControl(handle, kIoctlDirectTransfer, &transfer->header,
+int CFx3Api::BeginDirectTransfer(Handle handle, void* buffer, uint32_t size, uint8_t endpoint,
+                                 platform::AsyncIo& io, DirectTransfer& transfer) {
+  if (!handle) return 0;
+  transfer.header = TransferHeader{};
+  transfer.header.endpoint = endpoint;
+  // A slot used before may still be signalled from a request that completed
+  // at once; the wait must only see this request's completion.
+  io.event().Reset();
+  const platform::IoResult started = port_.IoControl(handle, kIoctlDirectTransfer, &transfer.header,
                                                      sizeof(TransferHeader), buffer, size, &io);
-  transfer->start_error = started.ok ? platform::kErrorSuccess : started.error;
-  last_start_error_ = transfer->start_error;
-  return transfer;
+  transfer.start_error = started.ok ? platform::kErrorSuccess : started.error;
+  last_start_error_ = transfer.start_error;
+  return 1;
 }
 
 int CFx3Api::WaitDirectTransfer(const DirectTransfer& transfer, platform::AsyncIo& io, uint32_t milliseconds) {
@@ -279,13 +282,13 @@ int CFx3Api::WaitDirectTransfer(const DirectTransfer& transfer, platform::AsyncI
   return io.event().Wait(milliseconds) == platform::WaitResult::kSignaled ? 1 : 0;
 }
 
-int CFx3Api::FinishDirectTransfer(Handle handle, std::unique_ptr<DirectTransfer> transfer, uint32_t* transferred,
+int CFx3Api::FinishDirectTransfer(Handle handle, const DirectTransfer& transfer, uint32_t* transferred,
                                   platform::AsyncIo& io) {
-  if (!handle || !transfer) return 0;
+  if (!handle) return 0;
   const platform::IoResult result = port_.GetResult(handle, io, false);
   if (!result.ok) return 0;
   if (transferred) *transferred = result.bytes;
-  if (transfer->header.status != 0 || transfer->header.usb_status != 0) {
+  if (transfer.header.status != 0 || transfer.header.usb_status != 0) {
     platform::PreciseSleep(clock_, 1);
     return 0;
   }

@@ -119,7 +119,8 @@ constexpr platform::Guid kFx3InterfaceGuid = {
 
 // One direct transfer in flight: the header the driver fills in, and whether
 // the request is still pending. Kept per transfer so that transfers on
-// several threads never see each other's start status.
+// several threads never see each other's start status; the caller owns it
+// and may use it again once the transfer has ended.
 struct DirectTransfer {
   TransferHeader header{};
   uint32_t start_error = 0;  // 0: completed at once; 997: pending; else failed
@@ -144,12 +145,14 @@ class CFx3Api {
 
   int SendControlBlock(Handle handle, void* block, uint32_t size, uint32_t* returned);
   int SendBufferedBulk(Handle handle, void* block, uint32_t size, uint32_t* returned);
-  // Null when there is no handle. The transfer must go to
-  // FinishDirectTransfer, or be aborted and waited for, before it is freed.
-  std::unique_ptr<DirectTransfer> BeginDirectTransfer(Handle handle, void* buffer, uint32_t size, uint8_t endpoint,
-                                                      platform::AsyncIo& io);
+  // Starts a transfer described by `transfer` (header cleared, endpoint set);
+  // 0 when there is no handle. The driver writes the header until the
+  // request ends: `transfer` and `io` must outlive it, that is go to
+  // FinishDirectTransfer, or be aborted and waited for.
+  int BeginDirectTransfer(Handle handle, void* buffer, uint32_t size, uint8_t endpoint, platform::AsyncIo& io,
+                          DirectTransfer& transfer);
   int WaitDirectTransfer(const DirectTransfer& transfer, platform::AsyncIo& io, uint32_t milliseconds);
-  int FinishDirectTransfer(Handle handle, std::unique_ptr<DirectTransfer> transfer, uint32_t* transferred,
+  int FinishDirectTransfer(Handle handle, const DirectTransfer& transfer, uint32_t* transferred,
                            platform::AsyncIo& io);
   int ResetPipe(Handle handle, uint8_t endpoint);
   int ResetParentPort(Handle handle);

@@ -34,10 +34,14 @@ uint32_t FrameByteCount(const FrameRecord& record) {
 CQorCy3Cam::CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock, const platform::Guid* interface_guid,
                        const char* mapping_name)
     : CFx3Api(port, clock, mapping_name) {
+  for (auto& kept : kept_slots_) kept.store(nullptr);
   if (interface_guid) SetInterfaceGuid(interface_guid);
 }
 
-CQorCy3Cam::~CQorCy3Cam() { ReleaseStream(); }
+CQorCy3Cam::~CQorCy3Cam() {
+  ReleaseStream();
+  for (auto& kept : kept_slots_) delete kept.exchange(nullptr);
+}
 
 // ---------------------------------------------------------------- requests
 
@@ -50,9 +54,10 @@ int CQorCy3Cam::ControlRequest(uint8_t request_type, uint8_t request, uint16_t v
     if (!OpenDevicePath(&handle, selected_index_, false)) return 0;
     own_handle = true;
   }
-  auto block = std::make_unique<ControlRequestBlock>();
-  std::memset(block.get(), 0, sizeof(ControlRequestBlock));
-  TransferHeader& header = block->header;
+  // On the stack: the frame thread sends one request per frame.
+  ControlRequestBlock block;
+  std::memset(&block, 0, sizeof(block));
+  TransferHeader& header = block.header;
   header.request_type = request_type;
   header.request = request;
   header.value = value;
@@ -62,17 +67,17 @@ int CQorCy3Cam::ControlRequest(uint8_t request_type, uint8_t request, uint16_t v
   header.endpoint = 0;
   header.buffer_offset = kHeaderSize;
   header.buffer_length = kControlDataSize;
-  if (data && data_length) std::memcpy(block->data, data, data_length);
+  if (data && data_length) std::memcpy(block.data, data, data_length);
 
   uint32_t returned = 0;
-  const int ok = SendControlBlock(handle, block.get(), kControlBlockSize, &returned);
+  const int ok = SendControlBlock(handle, &block, kControlBlockSize, &returned);
   if (own_handle) CloseDeviceHandle(handle);
   if (!ok) return 0;
   // Only bytes the driver gave back count; an answer shorter than the header
   // carries no data.
   const uint32_t data_bytes = returned >= kHeaderSize ? returned - kHeaderSize : 0;
   if (received) *received = std::min(data_bytes, kControlDataSize);
-  if (answer) std::memcpy(answer, block.get(), sizeof(ControlRequestBlock));
+  if (answer) std::memcpy(answer, &block, sizeof(ControlRequestBlock));
   return 1;
 }
 
@@ -324,25 +329,45 @@ int CQorCy3Cam::GetDeviceName(int table_index, std::string* /*name*/) {
 
 // ---------------------------------------------------------------- bulk transfers
 
+CQorCy3Cam::TransferSlotLease CQorCy3Cam::TakeTransferSlot() {
+  for (auto& kept : kept_slots_)
+    if (TransferSlot* slot = kept.exchange(nullptr)) return TransferSlotLease(slot, TransferSlotReturn{this});
+  std::unique_ptr<TransferSlot> fresh(new (std::nothrow) TransferSlot);
+  if (!fresh) return TransferSlotLease(nullptr, TransferSlotReturn{this});
+  fresh->io = port_.CreateAsyncIo();
+  if (!fresh->io) return TransferSlotLease(nullptr, TransferSlotReturn{this});
+  return TransferSlotLease(fresh.release(), TransferSlotReturn{this});
+}
+
+void CQorCy3Cam::ReturnTransferSlot(TransferSlot* slot) {
+  if (!slot) return;
+  for (auto& kept : kept_slots_) {
+    TransferSlot* empty = nullptr;
+    if (kept.compare_exchange_strong(empty, slot)) return;
+  }
+  delete slot;
+}
+
 int CQorCy3Cam::RunDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint, uint32_t* transferred,
                           uint32_t wait_ms) {
   if (!handle || byte_count > kMaxTransferSize) return 0;
-  std::unique_ptr<platform::AsyncIo> io = port_.CreateAsyncIo();
-  if (!io) return 0;
-  std::unique_ptr<DirectTransfer> transfer = BeginDirectTransfer(handle, buffer, byte_count, endpoint, *io);
-  if (!transfer) return 0;
+  TransferSlotLease slot = TakeTransferSlot();
+  if (!slot) return 0;
+  platform::AsyncIo& io = *slot->io;
+  DirectTransfer& transfer = slot->transfer;
+  if (!BeginDirectTransfer(handle, buffer, byte_count, endpoint, io, transfer)) return 0;
   uint32_t count = 0;
   int ok = 0;
-  if (WaitDirectTransfer(*transfer, *io, wait_ms)) {
-    ok = FinishDirectTransfer(handle, std::move(transfer), &count, *io);
-  } else if (transfer->start_error == platform::kErrorIoPending) {
+  if (WaitDirectTransfer(transfer, io, wait_ms)) {
+    ok = FinishDirectTransfer(handle, transfer, &count, io);
+  } else if (transfer.start_error == platform::kErrorIoPending) {
     // The driver writes the header and the buffer until the request ends:
     // abort it and see it end before either is handed back.
     AbortPipe(handle, endpoint);
-    if (io->event().Wait(kAbortSettleWaitMs) != platform::WaitResult::kSignaled) {
+    if (io.event().Wait(kAbortSettleWaitMs) != platform::WaitResult::kSignaled) {
       AbortPipe(handle, endpoint);
-      if (io->event().Wait(platform::kInfinite) != platform::WaitResult::kSignaled)
-        (void)transfer.release();  // still the driver's: leak rather than corrupt
+      if (io.event().Wait(platform::kInfinite) != platform::WaitResult::kSignaled)
+        (void)slot.release();  // still the driver's: leak rather than corrupt
     }
   }
   if (transferred) *transferred = count;

@@ -170,11 +170,29 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
                 uint32_t wait_ms);
   int MoveMemory(bool write, uint64_t address, uint8_t* data, uint32_t byte_count);
 
+  // The overlapped slot and header of one direct transfer. Finished ones
+  // are kept for the next transfer, so that streaming allocates nothing per
+  // frame; a second thread transferring at the same time gets one of its own.
+  struct TransferSlot {
+    std::unique_ptr<platform::AsyncIo> io;
+    DirectTransfer transfer;
+  };
+  struct TransferSlotReturn {
+    CQorCy3Cam* owner;
+    void operator()(TransferSlot* slot) const { owner->ReturnTransferSlot(slot); }
+  };
+  using TransferSlotLease = std::unique_ptr<TransferSlot, TransferSlotReturn>;
+  // A kept slot, else a new one; empty when no overlapped slot can be had.
+  TransferSlotLease TakeTransferSlot();
+  void ReturnTransferSlot(TransferSlot* slot);
+
   std::atomic<Handle> stream_{nullptr};
   std::unique_ptr<uint8_t[]> transfer_buffer_;
   uint8_t scratch_[kFrameHeaderSize] = {};
   platform::CriticalSection fpga_lock_;
   platform::CriticalSection srom_lock_;
+  static constexpr int kKeptTransferSlots = 2;
+  std::atomic<TransferSlot*> kept_slots_[kKeptTransferSlots];
 };
 
 }  // namespace morvex

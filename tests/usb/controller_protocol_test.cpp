@@ -608,6 +608,47 @@ TEST_F(ControllerTest, TimedOutTransferIsAbortedAndEndsBeforeReturning) {
   cam_->CloseDeviceHandle(handle);
 }
 
+TEST_F(ControllerTest, EachDirectTransferStartsCleanAndWaitsForItsOwnEnd) {
+  CFx3Api::Handle handle = nullptr;
+  ASSERT_EQ(cam_->OpenDevicePath(&handle, 0, true), 1);
+  port_.ClearCalls();
+  int transfer = 0;
+  port_.SetResponder([&](const PortCall& call, uint8_t* in, uint8_t*, uint32_t out_size) {
+    Answer answer;
+    answer.bytes = out_size;
+    if (call.code != 0x22004B) return answer;
+    switch (transfer++) {
+      case 0:
+        in[18] = 1;  // the driver writes a USB status into the header
+        answer.mode = Answer::kPending;
+        break;
+      case 1:
+        answer.mode = Answer::kComplete;  // done at once: its event stays set
+        break;
+      default:
+        answer.mode = Answer::kHang;
+        break;
+    }
+    return answer;
+  });
+  uint8_t buffer[64];
+  uint32_t count = 0;
+  EXPECT_EQ(cam_->TransferDirect(handle, buffer, 64, 0x81, &count, 100), 0);
+  // The next header is all zero but for the endpoint, whatever the last held.
+  EXPECT_EQ(cam_->TransferDirect(handle, buffer, 64, 0x81, &count, 100), 1);
+  EXPECT_EQ(count, 64u);
+  // A stale completion must not end the wait of a transfer still pending.
+  EXPECT_EQ(cam_->TransferDirect(handle, buffer, 64, 0x81, &count, 5), 0);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(port_.hung_requests(), 0);
+  const auto calls = port_.io_calls();
+  EXPECT_EQ(Describe(calls), (std::vector<std::string>{"D81:64", "D81:64", "D81:64", "A81"}));
+  std::vector<uint8_t> clean(38, 0);
+  clean[13] = 0x81;
+  for (size_t i = 0; i < 3 && i < calls.size(); ++i) EXPECT_EQ(calls[i].in, clean) << "transfer " << i;
+  cam_->CloseDeviceHandle(handle);
+}
+
 TEST_F(ControllerTest, StreamingNeedsTheTransferBufferAndRespects64MiB) {
   CFx3Api::Handle handle = nullptr;
   ASSERT_EQ(cam_->OpenDevicePath(&handle, 0, true), 1);

@@ -23,7 +23,10 @@ struct IoSlot {
   bool abandoned = false;
   platform::IoResult result{true, platform::kErrorSuccess, 0};
 
+  // Like DeviceIoControl with an OVERLAPPED, starting a request clears the
+  // event: a slot used again must not wake its waiter early.
   void Begin() {
+    event.Reset();
     std::lock_guard<std::mutex> lock(mu);
     pending = true;
     result = platform::IoResult{false, platform::kErrorIoIncomplete, 0};

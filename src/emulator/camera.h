@@ -6,7 +6,6 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <list>
 #include <map>
 #include <memory>
@@ -84,11 +83,49 @@ class VirtualCamera : public EmulatedCamera {
     std::array<uint8_t, 64> header{};
     FrameGeometry geometry;
     ExposureState exposure;
+    // Rendered image; may be longer than the frame (geometry.byte_count()
+    // counts), as it is kept from frame to frame.
     std::vector<uint8_t> data;
     bool rendered = false;
     uint32_t header_sent = 0;
     uint32_t data_sent = 0;
     bool started() const { return header_sent > 0; }
+  };
+
+  // The FPGA's output FIFO: the frame being read and at most one waiting
+  // (a newer frame replaces a waiting one). Its slots keep their image
+  // buffers, so streaming allocates only when the frame grows.
+  class FrameFifo {
+   public:
+    bool empty() const { return size_ == 0; }
+    QueuedFrame& front() { return slots_[head_]; }
+    const QueuedFrame& front() const { return slots_[head_]; }
+    QueuedFrame& back() { return slots_[(head_ + size_ - 1) % kSlots]; }
+    void pop_front() {
+      head_ = (head_ + 1) % kSlots;
+      --size_;
+    }
+    void pop_back() { --size_; }
+    void clear() { size_ = 0; }
+    // A cleared frame at the back; when full the oldest frame is lost.
+    QueuedFrame& push_back() {
+      if (size_ == kSlots) pop_front();
+      QueuedFrame& frame = slots_[(head_ + size_) % kSlots];
+      ++size_;
+      frame.header.fill(0);
+      frame.geometry = FrameGeometry{};
+      frame.exposure = ExposureState{};
+      frame.rendered = false;
+      frame.header_sent = 0;
+      frame.data_sent = 0;
+      return frame;
+    }
+
+   private:
+    static constexpr size_t kSlots = 2;
+    std::array<QueuedFrame, kSlots> slots_;
+    size_t head_ = 0;
+    size_t size_ = 0;
   };
 
   // All below run with mu_ held.
@@ -101,6 +138,9 @@ class VirtualCamera : public EmulatedCamera {
   void AdvanceTime(double now_ms);
   void CompleteFrame(double end_ms, bool triggered);
   void ServeReads();
+  // Takes a finished read off the queue; its list node is kept for the next
+  // read. Returns the read after it.
+  std::list<ReadRequest>::iterator RetireRead(std::list<ReadRequest>::iterator read);
   void FailAllReads(uint32_t error);
   void RestartTiming(double now_ms);
   void FifoReset();
@@ -144,8 +184,9 @@ class VirtualCamera : public EmulatedCamera {
   mutable double elapsed_ms_ = 0;
   double power_on_ms_ = 0;
 
-  std::deque<QueuedFrame> fifo_;
+  FrameFifo fifo_;
   std::list<ReadRequest> reads_;
+  std::list<ReadRequest> spare_reads_;  // nodes of finished reads, for reuse
   uint32_t frame_counter_ = 0;
   double next_frame_end_ms_ = 0;
   bool trigger_mode_ = false;

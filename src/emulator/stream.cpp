@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "emulator/camera.h"
 #include "emulator/wire.h"
@@ -87,7 +88,10 @@ void VirtualCamera::AdvanceTime(double now) {
 
 void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   ++frame_counter_;
-  QueuedFrame frame;
+  // The FIFO holds one frame besides the one being read; a newer frame
+  // replaces a waiting older one.
+  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
+  QueuedFrame& frame = fifo_.push_back();
   frame.geometry = ComputeGeometry(model_, sensor_, fpga_, options_.fpga_version);
   const FrameGeometry& g = frame.geometry;
   const double line_us = LinePeriodUs(model_, options_.fpga_version, sensor_.line_length());
@@ -124,11 +128,6 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   wire::Put32(h + fh::kTimestampHigh, static_cast<uint32_t>(stamp_us >> 32));
   wire::Put32(h + fh::kFrameLengthLines, sensor_.frame_length());
   wire::Put32(h + fh::kTemperatureRaw, TemperatureRaw(e.temperature_c));
-
-  // The FIFO holds one frame besides the one being read; a newer frame
-  // replaces a waiting older one.
-  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
-  fifo_.push_back(std::move(frame));
 }
 
 void VirtualCamera::ServeReads() {
@@ -137,7 +136,7 @@ void VirtualCamera::ServeReads() {
     if (r.slot->Abandoned()) {
       // Its OVERLAPPED is gone; the data stays for the next reader.
       r.slot->Complete({false, platform::kErrorOperationAborted, 0});
-      it = reads_.erase(it);
+      it = RetireRead(it);
       continue;
     }
     if (r.swallowed) {
@@ -146,11 +145,12 @@ void VirtualCamera::ServeReads() {
     }
     if (r.size == 0) {
       r.slot->Complete({true, platform::kErrorSuccess, r.counted_bytes});
-      it = reads_.erase(it);
+      it = RetireRead(it);
       continue;
     }
     if (fifo_.empty()) break;
     QueuedFrame& f = fifo_.front();
+    const uint32_t frame_bytes = f.geometry.byte_count();
     const uint8_t* source;
     uint32_t count;
     if (f.header_sent < wire::frame_header::kSize) {
@@ -160,20 +160,28 @@ void VirtualCamera::ServeReads() {
       f.header_sent += count;
     } else {
       if (!f.rendered) {
-        f.data.resize(f.geometry.byte_count());
+        // The buffer only grows: a frame of the same size reuses it.
+        if (f.data.size() < frame_bytes) f.data.resize(frame_bytes);
         RenderFrame(model_, f.geometry, f.exposure, f.data.data());
         f.rendered = true;
       }
-      count = std::min<uint32_t>(r.size, static_cast<uint32_t>(f.data.size()) - f.data_sent);
+      count = std::min<uint32_t>(r.size, frame_bytes - f.data_sent);
       source = f.data.data() + f.data_sent;
       f.data_sent += count;
     }
     uint8_t* destination = r.destination;
     r.slot->Complete({true, platform::kErrorSuccess, r.counted_bytes + count},
                      [&] { std::memcpy(destination, source, count); });
-    it = reads_.erase(it);
-    if (f.header_sent >= wire::frame_header::kSize && f.data_sent >= f.geometry.byte_count()) fifo_.pop_front();
+    it = RetireRead(it);
+    if (f.header_sent >= wire::frame_header::kSize && f.data_sent >= frame_bytes) fifo_.pop_front();
   }
+}
+
+std::list<ReadRequest>::iterator VirtualCamera::RetireRead(std::list<ReadRequest>::iterator read) {
+  const auto next = std::next(read);
+  read->slot.reset();
+  spare_reads_.splice(spare_reads_.end(), reads_, read);
+  return next;
 }
 
 bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
@@ -197,15 +205,22 @@ bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
     --faults;
     request.swallowed = true;
   }
-  reads_.push_back(std::move(request));
+  if (spare_reads_.empty()) {
+    reads_.push_back(std::move(request));
+  } else {
+    reads_.splice(reads_.end(), spare_reads_, spare_reads_.begin());
+    reads_.back() = std::move(request);
+  }
   ServeReads();
   wake_.notify_all();
   return true;
 }
 
 void VirtualCamera::FailAllReads(uint32_t error) {
-  for (ReadRequest& r : reads_) r.slot->Complete({false, error, 0});
-  reads_.clear();
+  while (!reads_.empty()) {
+    reads_.front().slot->Complete({false, error, 0});
+    RetireRead(reads_.begin());
+  }
 }
 
 void VirtualCamera::AbortEndpoint(uint8_t endpoint, uint32_t error) {
@@ -213,7 +228,7 @@ void VirtualCamera::AbortEndpoint(uint8_t endpoint, uint32_t error) {
   for (auto it = reads_.begin(); it != reads_.end();) {
     if (it->endpoint == endpoint) {
       it->slot->Complete({false, error, 0});
-      it = reads_.erase(it);
+      it = RetireRead(it);
     } else {
       ++it;
     }
@@ -225,7 +240,7 @@ void VirtualCamera::AbortOwner(const void* owner, uint32_t error) {
   for (auto it = reads_.begin(); it != reads_.end();) {
     if (it->owner == owner) {
       it->slot->Complete({false, error, 0});
-      it = reads_.erase(it);
+      it = RetireRead(it);
     } else {
       ++it;
     }

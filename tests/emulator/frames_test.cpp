@@ -123,6 +123,26 @@ TEST_F(RampFrames, WindowSelectsExactlyTheRequestedRegion) {
   }
 }
 
+// The FIFO keeps its image buffers from frame to frame: frames that shrink
+// and grow again must still carry exactly their own bytes.
+TEST_F(RampFrames, FramesOfChangingSizeKeepExactlyTheirBytes) {
+  Window full;
+  full.wide = true;
+  Window small;
+  small.left = 8;
+  small.top = 4;
+  small.width = 64;
+  small.height = 32;
+  Window medium = small;
+  medium.width = 320;
+  medium.height = 256;
+  for (const Window& w : {full, small, small, medium, full, small, full}) {
+    Take(w);
+    EXPECT_EQ(test::Le32(header_.data() + 16), static_cast<uint32_t>(w.width * w.height * (w.wide ? 2 : 1)));
+    ExpectFrame(data_, w.wide, w.width, w.height, [&](int i, int j) { return Ramp(w.left + i, w.top + j); });
+  }
+}
+
 TEST_F(RampFrames, MirrorsReverseTheWindowsColumnsOrRows) {
   Window w;
   w.left = 128;

@@ -1,7 +1,6 @@
 #include "usb/qor_cy3_cam.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -20,17 +19,6 @@ constexpr uint32_t kSromReadPauseMs = 10;
 constexpr uint32_t kSromWritePauseMs = 14;
 constexpr uint32_t kControlBlockSize = sizeof(ControlRequestBlock);
 constexpr uint32_t kHeaderSize = sizeof(TransferHeader);
-
-// Device names of the other camera models the device layer tells apart;
-// each ends in an underscore and the two-digit instance number.
-struct OtherModelName {
-  uint16_t product_id;
-  const char* format;
-};
-constexpr OtherModelName kOtherModelNames[] = {
-    {0x3042, "Morvex3042_%02d"}, {0x32D0, "Morvex32D0_%02d"}, {0x3310, "Morvex3310_%02d"},
-    {0x3320, "Morvex3320_%02d"}, {0x3330, "Morvex3330_%02d"}, {0x3340, "Morvex3340_%02d"},
-};
 
 uint32_t LoadLe32(const uint8_t* bytes) {
   return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -335,16 +323,9 @@ int CQorCy3Cam::GetBusSpeed(uint32_t* speed) {
 
 int CQorCy3Cam::GetDeviceName(int table_index, std::string* name) {
   if (!IsDeviceOpenable(table_index)) return 0;
-  // Other camera models are named here, by product id and instance number;
-  // this camera's names are the camera instance's.
-  const uint16_t product_id = GetEntryProductId(table_index);
-  for (const OtherModelName& model : kOtherModelNames) {
-    if (model.product_id != product_id) continue;
-    char text[32];
-    std::snprintf(text, sizeof(text), model.format, static_cast<int>(GetEntryInstance(table_index)));
-    if (name) *name = text;
-    return 1;
-  }
+  // This camera's names are the camera instance's. Other camera models have
+  // names of their own that this SDK does not form: no name for any of them.
+  (void)name;
   return 0;
 }
 

@@ -349,6 +349,9 @@ TEST(DemosaicSimd, SixteenBitVectorRoutinesBitExactWithScalar) {
   EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), kernels.front().op);  // the widest one
   EXPECT_EQ(ChooseDemosaic16(64, BayerGains{400, 100, 400}), kernels.front().op);
   EXPECT_EQ(ChooseDemosaic16(48, BayerGains{401, 100, 100}), &Demosaic16);
+  SetSimdEnabled(false);  // the safety switch forces the scalar routine
+  EXPECT_EQ(ChooseDemosaic16(48, BayerGains{}), &Demosaic16);
+  SetSimdEnabled(true);
   std::mt19937 rng(4321);
   for (const Kernel16& k : kernels) {
     for (uint16_t out_bits : {48, 64}) {

@@ -63,9 +63,12 @@ TEST(ConcurrentHandles, ReleaseWhileOtherThreadsCallTheSameCamera) {
           if (width != 640 && width != 0) ++bad_answers;
           Morvex_SendText(shared, "x");
           Morvex_GetLastError(shared);
-          // Other cameras come and go meanwhile.
+          // Other cameras come and go meanwhile. Once the shared camera is
+          // released its handle may be drawn again for one of them (Windows'
+          // rand() starts every thread with the same sequence), so that one
+          // is released like any other.
           const int own = Morvex_Initialize(nullptr);
-          if (own == 0 || own == shared || Morvex_Release(own) != 1) ++bad_answers;
+          if (own == 0 || Morvex_Release(own) != 1) ++bad_answers;
         }
       });
     }

@@ -80,12 +80,25 @@ FrameGeometry ComputeGeometry(const SensorModel& model, const SensorRegisters& s
   return g;
 }
 
-bool WindowPosition(const FrameGeometry& g, int i, int j, int* wx, int* wy) {
+bool WindowColumn(const FrameGeometry& g, int i, int* wx) {
   int x = g.horizontal_offset + i - g.margin_columns;
-  int y = g.vertical_offset + j - g.margin_lines;
-  if (x < 0 || x >= g.window_width || y < 0 || y >= g.window_height) return false;
+  if (x < 0 || x >= g.window_width) return false;
   if (g.mirror_h) x = g.window_width - 1 - x;
+  *wx = x;
+  return true;
+}
+
+bool WindowLine(const FrameGeometry& g, int j, int* wy) {
+  int y = g.vertical_offset + j - g.margin_lines;
+  if (y < 0 || y >= g.window_height) return false;
   if (g.mirror_v) y = g.window_height - 1 - y;
+  *wy = y;
+  return true;
+}
+
+bool WindowPosition(const FrameGeometry& g, int i, int j, int* wx, int* wy) {
+  int x, y;
+  if (!WindowColumn(g, i, &x) || !WindowLine(g, j, &y)) return false;
   *wx = x;
   *wy = y;
   return true;

@@ -52,5 +52,9 @@ FrameGeometry ComputeGeometry(const SensorModel& model, const SensorRegisters& s
 // false for a dummy sample; otherwise the window position (wx, wy), counted
 // in delivered (binned) samples before mirroring is undone.
 bool WindowPosition(const FrameGeometry& g, int i, int j, int* wx, int* wy);
+// The two halves of WindowPosition: the column of a delivered sample, and the
+// line of a delivered line.
+bool WindowColumn(const FrameGeometry& g, int i, int* wx);
+bool WindowLine(const FrameGeometry& g, int j, int* wy);
 
 }  // namespace morvex::emulator

@@ -16,91 +16,184 @@ uint32_t Mix(uint32_t x) {
   return x;
 }
 
-uint32_t PixelHash(uint32_t seed, int x, int y, uint32_t salt) {
-  return Mix(seed ^ Mix(static_cast<uint32_t>(x) * 0x9E3779B1u ^ Mix(static_cast<uint32_t>(y) + salt)));
-}
-
-double Unit(uint32_t h) { return (h >> 8) * (1.0 / 16777216.0); }
-
-// Roughly normal with unit variance (sum of three uniforms).
-double Gaussian(uint32_t h) {
-  double s = Unit(h) + Unit(Mix(h + 1)) + Unit(Mix(h + 2));
-  return (s - 1.5) * 2.0;
+// Roughly normal with unit variance: the sum of three 10-bit uniforms taken
+// from one hash.
+float Gaussian(uint32_t h) {
+  const uint32_t sum = (h & 0x3FF) + ((h >> 10) & 0x3FF) + ((h >> 20) & 0x3FF);
+  return (static_cast<float>(static_cast<int32_t>(sum)) * (1.0f / 1024.0f) - 1.5f) * 2.0f;
 }
 
 // A warm scene: a cool sky gradient, two bright bodies and a lit strip,
 // drifting slowly as if the camera were hand-held.
-double Radiance(const SensorModel& model, double t, int x, int y) {
-  const double u = static_cast<double>(x) / model.max_width;
-  const double v = static_cast<double>(y) / model.max_height;
-  const double du = 0.02 * std::sin(0.31 * t);
-  const double dv = 0.015 * std::cos(0.23 * t);
-  double r = 0.18 + 0.30 * v;
-  const double bodies[3][4] = {{0.30, 0.40, 0.012, 0.55}, {0.70, 0.60, 0.030, 0.35}, {0.55, 0.25, 0.004, 0.60}};
-  for (const auto& b : bodies) {
-    const double a = u - b[0] - du, c = v - b[1] - dv;
-    r += b[3] / (1.0 + (a * a + c * c) / b[2]);
+struct Body {
+  float u, v, spread, brightness;
+};
+constexpr Body kBodies[3] = {{0.30f, 0.40f, 0.012f, 0.55f}, {0.70f, 0.60f, 0.030f, 0.35f}, {0.55f, 0.25f, 0.004f, 0.60f}};
+
+// What stays the same for every pixel of a frame, worked out once per frame:
+// rendering is done on the reader's thread, at up to some 260 frames a second.
+struct SceneFrame {
+  SceneFrame(const SensorModel& model, const ExposureState& s)
+      : state(s),
+        inverse_width(1.0f / static_cast<float>(model.max_width)),
+        inverse_height(1.0f / static_cast<float>(model.max_height)),
+        du(static_cast<float>(0.02 * std::sin(0.31 * s.time_s))),
+        dv(static_cast<float>(0.015 * std::cos(0.23 * s.time_s))),
+        gain(static_cast<float>(std::pow(10.0, s.gain_code * 0.1 / 20.0))),
+        // Dark signal doubles every 7 degrees (DN per second).
+        dark(static_cast<float>(150.0 * std::pow(2.0, (s.temperature_c - 25.0) / 7.0) * s.exposure_ms / 1000.0)),
+        light(static_cast<float>(300.0 * s.exposure_ms)),
+        black_level(static_cast<float>(s.black_level)),
+        fixed_seed(Mix(s.seed ^ 0x51EDu)),
+        noise_seed(Mix(s.seed ^ s.frame_index * 0x2545F491u)) {
+    if (s.scene == Scene::kNatural) FillRadianceGrid(model);
   }
-  if (v > 0.78 && v < 0.82) r += 0.15 * (0.5 + 0.5 * std::sin(60.0 * (u + du)));
-  return r;
-}
+
+  // The radiance is smooth: it is worked out on a grid of 64 x 64 cells over
+  // the sensor once per frame and interpolated in between.
+  static constexpr int kCells = 64;
+  static constexpr int kPoints = kCells + 1;
+  static constexpr int kMaxRow = 4096;  // the widest sensor row
+
+  float ExactRadiance(int x, int y) const {
+    const float u = static_cast<float>(x) * inverse_width, v = static_cast<float>(y) * inverse_height;
+    float r = 0.18f + 0.30f * v;
+    for (const Body& b : kBodies) {
+      const float a = u - b.u - du, c = v - b.v - dv;
+      r += b.brightness / (1.0f + (a * a + c * c) / b.spread);
+    }
+    if (v > 0.78f && v < 0.82f) r += 0.15f * (0.5f + 0.5f * std::sin(60.0f * (u + du)));
+    return r;
+  }
+
+  void FillRadianceGrid(const SensorModel& model) {
+    cells_per_column = static_cast<float>(kCells) / static_cast<float>(model.max_width);
+    cells_per_row = static_cast<float>(kCells) / static_cast<float>(model.max_height);
+    for (int row = 0; row < kPoints; ++row) {
+      const int y = row * model.max_height / kCells;
+      for (int column = 0; column < kPoints; ++column)
+        radiance[row][column] = ExactRadiance(column * model.max_width / kCells, y);
+    }
+  }
+
+  // The grid interpolated to row y, at the 65 grid columns.
+  void RadianceAcross(int y, float* points) const {
+    const float cy = static_cast<float>(y) * cells_per_row;
+    const int row = std::min(static_cast<int>(cy), kCells - 1);
+    const float fy = cy - static_cast<float>(row);
+    for (int column = 0; column < kPoints; ++column)
+      points[column] = radiance[row][column] + (radiance[row + 1][column] - radiance[row][column]) * fy;
+  }
+
+  float RadianceAt(const float* points, int x) const {
+    const float cx = static_cast<float>(x) * cells_per_column;
+    const int column = std::min(static_cast<int>(cx), kCells - 1);
+    const float fx = cx - static_cast<float>(column);
+    return points[column] + (points[column + 1] - points[column]) * fx;
+  }
+
+  // One sample of the natural scene from its radiance: fixed pattern,
+  // defects, dark signal, gain and noise. Straight-line code, so that the
+  // row loop below vectorises.
+  uint16_t NaturalSample(uint32_t site, float radiance_here) const {
+    const uint32_t fixed = Mix(fixed_seed + site * 0x9E3779B1u);
+    // A few pixels leak far more dark signal; some give nothing at all.
+    const uint32_t defect = fixed & 0xFFF;
+    const int32_t hot = static_cast<int32_t>(defect == 7) | static_cast<int32_t>(defect == 1999);
+    const float dark_signal = dark * (1.0f + 1999.0f * static_cast<float>(hot));
+    const float lit = light * static_cast<float>(static_cast<int32_t>(defect != 3000));  // a dead pixel sees no light
+    // Photo-response and dark-signal non-uniformity, 12 bits of one hash each.
+    const uint32_t pattern = Mix(fixed);
+    const float response = 1.0f + 0.04f * (static_cast<float>(static_cast<int32_t>(pattern & 0xFFF)) * (1.0f / 4096.0f) - 0.5f);
+    const float offset = 6.0f * (static_cast<float>(static_cast<int32_t>(pattern >> 20)) * (1.0f / 4096.0f) - 0.5f);
+    const float signal = (radiance_here * lit * response + dark_signal) * gain;
+    const float noise_sigma = std::sqrt(4.0f + 0.25f * signal);
+    const float noise = noise_sigma * Gaussian(Mix(noise_seed + site * 0x85EBCA77u));
+    const float value = black_level + offset + signal + noise;
+    const float clamped = value < 0.0f ? 0.0f : (value > 4095.0f ? 4095.0f : value);
+    return static_cast<uint16_t>(static_cast<int32_t>(clamped));
+  }
+
+  // Samples 0 .. width - 1 of sensor row y.
+  void SampleRow(int y, int width, uint16_t* out) const {
+    if (state.scene == Scene::kRamp) {
+      for (int x = 0; x < width; ++x) out[x] = static_cast<uint16_t>((x + 4 * y) % 4096);
+      return;
+    }
+    float points[kPoints];
+    RadianceAcross(y, points);
+    float radiance_row[kMaxRow];
+    for (int x = 0; x < width; ++x) radiance_row[x] = RadianceAt(points, x);
+    const uint32_t row_site = static_cast<uint32_t>(y) * 8192u;
+    for (int x = 0; x < width; ++x) out[x] = NaturalSample(row_site + static_cast<uint32_t>(x), radiance_row[x]);
+  }
+
+  const ExposureState& state;
+  float inverse_width, inverse_height, du, dv, gain, dark, light, black_level;
+  uint32_t fixed_seed, noise_seed;
+  float cells_per_column = 0, cells_per_row = 0;
+  float radiance[kPoints][kPoints];
+};
 
 }  // namespace
 
-uint16_t SceneSample(const SensorModel& model, const ExposureState& s, int x, int y) {
-  if (s.scene == Scene::kRamp) return static_cast<uint16_t>((x + 4 * y) % 4096);
-
-  const uint32_t fixed = PixelHash(s.seed, x, y, 0x51ED);
-  const double gain = std::pow(10.0, s.gain_code * 0.1 / 20.0);
-  // Dark signal doubles every 7 degrees; a few pixels leak far more.
-  double dark_rate = 150.0 * std::pow(2.0, (s.temperature_c - 25.0) / 7.0);  // DN per second
-  const uint32_t defect = fixed % 4096;
-  if (defect == 7 || defect == 1999) dark_rate *= 2000.0;  // hot pixel
-  const bool dead = defect == 3000;
-  const double response = 1.0 + 0.04 * (Unit(Mix(fixed)) - 0.5);  // photo-response non-uniformity
-  const double offset = 6.0 * (Unit(Mix(fixed + 7)) - 0.5);        // dark-signal non-uniformity
-  double signal = dead ? 0.0 : Radiance(model, s.time_s, x, y) * 300.0 * s.exposure_ms * response;
-  signal += dark_rate * s.exposure_ms / 1000.0;
-  signal *= gain;
-  const double noise_sigma = std::sqrt(2.0 * 2.0 + 0.25 * signal);
-  const double noise = noise_sigma * Gaussian(PixelHash(s.seed ^ s.frame_index * 0x2545F491u, x, y, 0xA5A5));
-  const double value = s.black_level + offset + signal + noise;
-  return static_cast<uint16_t>(std::clamp(value, 0.0, 4095.0));
-}
-
-uint16_t ReadoutSample(const SensorModel& model, const FrameGeometry& g, const ExposureState& s, int wx,
-                       int wy) {
-  auto at = [&](int xs, int ys) -> uint32_t {
-    if (xs < 0 || ys < 0 || xs >= model.max_width || ys >= model.max_height) return 0;
-    // The uncooled cameras' sensor is turned by 180 degrees.
-    if (model.rotated()) {
-      xs = model.max_width - 1 - xs;
-      ys = model.max_height - 1 - ys;
-    }
-    return SceneSample(model, s, xs, ys);
-  };
-  switch (g.mode) {
-    case ReadoutMode::kBinning: {
-      const int x = 2 * wx, y = 2 * wy;
-      return static_cast<uint16_t>((at(x, y) + at(x + 1, y) + at(x, y + 1) + at(x + 1, y + 1)) / 4);
-    }
-    case ReadoutMode::kReduced:
-      return static_cast<uint16_t>(at(2 * wx, 2 * wy));
-    case ReadoutMode::kWindow:
-    default:
-      return static_cast<uint16_t>(at(g.first_column + wx, g.first_line + wy));
-  }
-}
-
 void RenderFrame(const SensorModel& model, const FrameGeometry& g, const ExposureState& s, uint8_t* out) {
+  const SceneFrame frame(model, s);
+  const int width = std::min(model.max_width, SceneFrame::kMaxRow);
+  const int height = model.max_height;
+  // The sensor rows a line needs (two when binning), each rendered once.
+  uint16_t rows[2][SceneFrame::kMaxRow];
+  const uint16_t* row_of[2] = {nullptr, nullptr};
+  const auto load = [&](int slot, int ys) {
+    if (ys < 0 || ys >= height) {
+      row_of[slot] = nullptr;  // outside the sensor: zeros
+      return;
+    }
+    // The uncooled cameras' sensor is turned by 180 degrees.
+    frame.SampleRow(model.rotated() ? height - 1 - ys : ys, width, rows[slot]);
+    row_of[slot] = rows[slot];
+  };
+  const auto at = [&](int slot, int xs) -> uint32_t {
+    if (!row_of[slot] || xs < 0 || xs >= width) return 0;
+    return row_of[slot][model.rotated() ? width - 1 - xs : xs];
+  };
   const size_t line_bytes = static_cast<size_t>(g.line_bytes);
   for (int j = 0; j < g.lines; ++j) {
     uint8_t* line = out + static_cast<size_t>(j) * line_bytes;
     std::memset(line, 0, line_bytes);
+    int wy;
+    if (!WindowLine(g, j, &wy)) continue;
+    switch (g.mode) {
+      case ReadoutMode::kBinning:
+        load(0, 2 * wy);
+        load(1, 2 * wy + 1);
+        break;
+      case ReadoutMode::kReduced:
+        load(0, 2 * wy);
+        break;
+      case ReadoutMode::kWindow:
+      default:
+        load(0, g.first_line + wy);
+        break;
+    }
     for (int i = 0; i < g.samples_per_line; ++i) {
-      int wx, wy;
-      if (!WindowPosition(g, i, j, &wx, &wy)) continue;
-      const uint16_t v = ReadoutSample(model, g, s, wx, wy);
+      int wx;
+      if (!WindowColumn(g, i, &wx)) continue;
+      uint32_t v;
+      switch (g.mode) {
+        case ReadoutMode::kBinning: {
+          const int x = 2 * wx;
+          v = (at(0, x) + at(0, x + 1) + at(1, x) + at(1, x + 1)) / 4;
+          break;
+        }
+        case ReadoutMode::kReduced:
+          v = at(0, 2 * wx);
+          break;
+        case ReadoutMode::kWindow:
+        default:
+          v = at(0, g.first_column + wx);
+          break;
+      }
       if (g.bytes_per_sample == 2) {
         line[2 * i] = static_cast<uint8_t>(v);
         line[2 * i + 1] = static_cast<uint8_t>(v >> 8);

@@ -21,16 +21,10 @@ struct ExposureState {
   uint32_t seed = 0;         // per camera: fixed pattern and defects
 };
 
-// The 12-bit sample at upright image column x, row y.
-uint16_t SceneSample(const SensorModel& model, const ExposureState& state, int x, int y);
-
-// The sample the sensor delivers for a window position (binned modes mean
-// or skip samples); 0 outside the sensor.
-uint16_t ReadoutSample(const SensorModel& model, const FrameGeometry& g, const ExposureState& state, int wx,
-                       int wy);
-
-// Fills `out` (g.byte_count() bytes): 16-bit samples right-aligned and
-// little-endian, 8-bit samples as the upper 8 of the 12 bits; dummy samples 0.
+// Fills `out` (g.byte_count() bytes) with the frame the sensor reads out:
+// the 12-bit sample at upright column x, row y of the sensor is (x + 4y) mod
+// 4096 for the ramp; 16-bit samples right-aligned and little-endian, 8-bit
+// samples as the upper 8 of the 12 bits; dummy samples 0.
 void RenderFrame(const SensorModel& model, const FrameGeometry& g, const ExposureState& state, uint8_t* out);
 
 }  // namespace morvex::emulator

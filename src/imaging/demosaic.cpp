@@ -151,6 +151,33 @@ int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst
   return 1;
 }
 
+}  // namespace
+
+int detail::Demosaic16Interior(Demosaic16RowFn row, int32_t max_weight, uint8_t* dst, const uint8_t* src,
+                               const Rect& rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp, int32_t src_bpp,
+                               int32_t dst_stride, int32_t src_stride, int32_t mode, void* extra) {
+  const BayerGains gains = extra ? *static_cast<const BayerGains*>(extra) : BayerGains{};
+  const int32_t wr = BayerWeight(gains.red), wb = BayerWeight(gains.blue);
+  if (src_bpp != 2 || (dst_bpp != 6 && dst_bpp != 8) || wr < 0 || wb < 0 || wr > max_weight ||
+      wb > max_weight) {
+    return Demosaic16(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode, extra);
+  }
+  const int32_t w = rect.width(), h = rect.height();
+  if (w < 5 || h < 5) return 1;
+  const auto* base =
+      reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(rect.top) * src_stride) + rect.left;
+  const int64_t stride = src_stride / 2;
+  for (int32_t y = 2; y < h - 2; ++y) {
+    const auto rows = InteriorRows(base, stride, y, mode & 3);
+    auto* out =
+        reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
+    row(rows, w - 2, out, dst_bpp / 2, wr, wb);
+  }
+  return 1;
+}
+
+namespace {
+
 // The vector row kernel for the inner columns of the 16-bit top and bottom
 // rows, when the processor has one; null otherwise.
 detail::Demosaic16RowFn Row16Kernel() {

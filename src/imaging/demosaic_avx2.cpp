@@ -262,16 +262,7 @@ void Row16(const detail::DemosaicRows<uint16_t>& r, int32_t x_end, uint16_t* out
     const __m256i go = _mm256_srli_epi32(_mm256_add_epi32(_mm256_srli_epi32(Load(u + x), 16), v0), 1);
     store(out_row + x * Store::kStep, be, bo, ge, go, re, ro);
   };
-  int32_t x = 2;
-  for (; x + 16 <= x_end; x += 16) chunk(x);
-  // One more step moved back (to an even column) over pixels already done:
-  // they get the same values again, and the scalar tail shrinks to at most
-  // one pixel.
-  if (x < x_end && x > 2) {
-    const int32_t back = (x_end - 16) & ~1;
-    chunk(back);
-    x = back + 16;
-  }
+  const int32_t x = detail::ChunkedColumns<16>(x_end, chunk);
   detail::Demosaic16Span(r, x, x_end, out_row + x * Store::kStep, Store::kStep, weight_red, weight_blue);
 }
 
@@ -301,25 +292,8 @@ void Demosaic16RowAvx2(const detail::DemosaicRows<uint16_t>& r, int32_t x_end, u
 int Demosaic16Avx2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
                    int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode,
                    void* extra) {
-  const BayerGains gains = extra ? *static_cast<const BayerGains*>(extra) : BayerGains{};
-  const int32_t wr = BayerWeight(gains.red), wb = BayerWeight(gains.blue);
-  if (src_bpp != 2 || (dst_bpp != 6 && dst_bpp != 8) || wr < 0 || wb < 0 || wr > kMaxWeight16 ||
-      wb > kMaxWeight16) {
-    return Demosaic16(dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, mode, extra);
-  }
-  const int32_t w = rect.width(), h = rect.height();
-  if (w < 5 || h < 5) return 1;
-  const int32_t step = dst_bpp / 2;
-  const auto* base =
-      reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(rect.top) * src_stride) + rect.left;
-  const int64_t stride = src_stride / 2;
-  for (int32_t y = 2; y < h - 2; ++y) {
-    const auto r = detail::InteriorRows(base, stride, y, mode & 3);
-    auto* out =
-        reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + y) * dst_stride + dst_x * dst_bpp);
-    Demosaic16RowAvx2(r, w - 2, out, step, wr, wb);
-  }
-  return 1;
+  return detail::Demosaic16Interior(&Demosaic16RowAvx2, kMaxWeight16, dst, src, rect, dst_x, dst_y, dst_bpp,
+                                    src_bpp, dst_stride, src_stride, mode, extra);
 }
 
 }  // namespace

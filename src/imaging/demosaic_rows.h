@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "imaging/image_operation.h"
+
 namespace morvex::imaging::detail {
 
 // Phases of a bayer mode: mode 0 is G B / R G; 1 starts one row later, 2 one
@@ -74,5 +76,29 @@ using Demosaic16RowFn = void (*)(const DemosaicRows<uint16_t>& rows, int32_t x_e
                                  int32_t step, int32_t weight_red, int32_t weight_blue);
 Demosaic16RowFn Demosaic16RowAvx2Kernel();
 Demosaic16RowFn Demosaic16RowSse2Kernel();
+
+// The interior rows (2 … height − 3) of a 16-bit demosaic image operation
+// through a vector row kernel that takes weights up to `max_weight`; any
+// other case goes to the scalar routine whole.
+int Demosaic16Interior(Demosaic16RowFn row, int32_t max_weight, uint8_t* dst, const uint8_t* src,
+                       const Rect& rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp, int32_t src_bpp,
+                       int32_t dst_stride, int32_t src_stride, int32_t mode, void* extra);
+
+// Runs `chunk(x)`, which fills kLanes columns from the even column x, over
+// columns 2 … x_end − 1. A part step left at the end is done by one more step
+// moved back to an even column over finished pixels (they get the same
+// values again), so at most one pixel is left: returns the column the scalar
+// code continues from.
+template <int32_t kLanes, typename Chunk>
+inline int32_t ChunkedColumns(int32_t x_end, Chunk&& chunk) {
+  int32_t x = 2;
+  for (; x + kLanes <= x_end; x += kLanes) chunk(x);
+  if (x < x_end && x > 2) {
+    const int32_t back = (x_end - kLanes) & ~1;
+    chunk(back);
+    x = back + kLanes;
+  }
+  return x;
+}
 
 }  // namespace morvex::imaging::detail

@@ -72,15 +72,7 @@ void DemosaicRow16(const detail::DemosaicRows<uint8_t>& r, int32_t x_end, uint8_
     const __m128i green = Select(green_mask, FloorAverage(gt1, gb0), FloorAverage(gt0, gb1));
     store(out_row + x * 3, blue, green, red);
   };
-  int32_t x = 2;
-  for (; x + 16 <= x_end; x += 16) chunk(x);
-  // One step moved back to an even column over finished pixels (they get
-  // the same values again) leaves at most one pixel to the scalar code.
-  if (x < x_end && x > 2) {
-    const int32_t back = (x_end - 16) & ~1;
-    chunk(back);
-    x = back + 16;
-  }
+  const int32_t x = detail::ChunkedColumns<16>(x_end, chunk);
   detail::Demosaic8Span(r, x, x_end, out_row + x * 3, 3, wr, wb);
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "emulator/emulator.h"
+#include "platform/host_module.h"
 #include "platform/settings_store.h"
 #include "platform/thread.h"
 
@@ -157,6 +158,9 @@ std::shared_ptr<platform::DriverPort> ConfiguredPort() {
   if (!key.QueryDword("Cameras", &count) || count == 0) return nullptr;
   if (count > kMaxCameras) count = kMaxCameras;
 
+  // The cameras' threads run until the process ends; the code they run must
+  // stay loaded even if the application unloads the library.
+  platform::KeepModuleLoaded();
   auto port = std::make_shared<EmulatorPort>();
   for (uint32_t i = 0; i < count; ++i) port->AddCamera(ReadOptions(i));
   state = new Configured{port, new ConfigWatcher(port)};

@@ -11,6 +11,7 @@
 
 #include "MorvexSdk.h"
 #include "child_process.h"
+#include "platform/clock.h"
 #include "platform/settings_store.h"
 
 #ifdef MORVEX_WIN32
@@ -61,9 +62,11 @@ class Sdk {
     module_ = dlopen(MORVEX_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
 #endif
   }
-  ~Sdk() {
+  ~Sdk() { Unload(); }
+  void Unload() {
 #ifdef MORVEX_WIN32
     if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
+    module_ = nullptr;
 #else
     // Kept loaded: its process-wide objects stay reachable until exit.
 #endif
@@ -142,6 +145,12 @@ TEST_F(Library, NoCameraEnumeratesNothing) {
 
 class Child : public ::testing::Test {
  protected:
+  // Done, the application unloads the library and goes on: nothing the
+  // library started may still run in the unloaded code.
+  void TearDown() override {
+    sdk.Unload();
+    morvex::platform::SystemClock().Sleep(300);
+  }
   Sdk sdk;
 };
 

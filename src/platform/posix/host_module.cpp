@@ -12,4 +12,6 @@ std::string HostExecutablePath() {
   return std::string(buffer, static_cast<size_t>(length));
 }
 
+void KeepModuleLoaded() {}
+
 }  // namespace morvex::platform

@@ -12,4 +12,11 @@ std::string HostExecutablePath() {
   return std::string(buffer, length);
 }
 
+void KeepModuleLoaded() {
+  HMODULE module = nullptr;
+  // Pinned: FreeLibrary no longer unloads it, and it needs no release.
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCSTR>(&KeepModuleLoaded), &module);
+}
+
 }  // namespace morvex::platform

@@ -305,16 +305,20 @@ int32_t CMorvexZ3U2Base::SelectFillTarget() {
   }
 }
 
-void CMorvexZ3U2Base::DeliverFrame(const FrameRecord& record, uint32_t data_started_ms) {
-  UpdateRates(data_started_ms);
-  const int32_t target = SelectFillTarget();
-  RingSlot& slot = ring_[target];
+void CMorvexZ3U2Base::FillSlot(RingSlot& slot, const FrameRecord& record) {
   std::memcpy(slot.data.get(), receive_buffer_.get(), static_cast<size_t>(frame_byte_count_));
   slot.frame_counter = static_cast<int32_t>(record.frame_counter & 0xFF);
   slot.header_words[0] = LoadLe32(record.header + kHeaderWord28);
   slot.header_words[1] = LoadLe32(record.header + kHeaderWord32);
   slot.header_words[2] = LoadLe32(record.header + kHeaderWord40);
   slot.header_words[3] = LoadLe32(record.header + kHeaderWord44);
+}
+
+void CMorvexZ3U2Base::DeliverFrame(const FrameRecord& record, uint32_t data_started_ms) {
+  UpdateRates(data_started_ms);
+  const int32_t target = SelectFillTarget();
+  RingSlot& slot = ring_[target];
+  FillSlot(slot, record);
   slot.sequence = produced_.load() + 1;
   newest_.store(target);
   write_index_.store((target + 1) % ring_size_);
@@ -346,14 +350,7 @@ int32_t CMorvexZ3U2Base::CaptureOneFrame() {
     // Buffer 0 may be the one a running stream would fill next: pin it.
     pinned_.store(0);
     RingSlot& slot = ring_[0];
-    if (filling_.load() != 0 && slot.data) {
-      std::memcpy(slot.data.get(), receive_buffer_.get(), static_cast<size_t>(frame_byte_count_));
-      slot.frame_counter = static_cast<int32_t>(record.frame_counter & 0xFF);
-      slot.header_words[0] = LoadLe32(record.header + kHeaderWord28);
-      slot.header_words[1] = LoadLe32(record.header + kHeaderWord32);
-      slot.header_words[2] = LoadLe32(record.header + kHeaderWord40);
-      slot.header_words[3] = LoadLe32(record.header + kHeaderWord44);
-    }
+    if (filling_.load() != 0 && slot.data) FillSlot(slot, record);
     pinned_.store(-1);
     failure_flag_.store(0);
   } else {

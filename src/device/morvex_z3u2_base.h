@@ -365,6 +365,8 @@ class CMorvexZ3U2Base {
   // ---- Streaming ----
   void FreeBuffers();
   void ResetSlotInfo(RingSlot& slot);
+  // The received frame and its header words into a ring buffer.
+  void FillSlot(RingSlot& slot, const FrameRecord& record);
   void WriteWindowRegisters(int32_t width_samples, int32_t height, const int32_t* window_mode);
   // Ends the frame thread: abort pending transfers until it leaves (bounded).
   bool EndFrameThread(uint32_t first_wait_ms);

@@ -60,15 +60,17 @@ void SetFrameCounters(benchmark::State& state, uint64_t allocations_before) {
       static_cast<double>(state.iterations()) * kWidth * kHeight / 1e6, benchmark::Counter::kIsRate);
 }
 
-void Demosaic8Interior(benchmark::State& state, ImageOperation op) {
+// One demosaic routine over a 640 × 512 scene of 8- or 16-bit raw samples
+// (12 bits used); null: not on this processor.
+void DemosaicRoutine(benchmark::State& state, ImageOperation op, uint16_t raw_bits, uint16_t out_bits) {
   if (op == nullptr) {
     state.SkipWithError("routine not available on this processor");
     return;
   }
   CDibImage raw, out;
-  raw.Create(kWidth, kHeight, 8);
-  out.Create(kWidth, kHeight, 24);
-  FillScene(raw, 255);
+  raw.Create(kWidth, kHeight, raw_bits);
+  out.Create(kWidth, kHeight, out_bits);
+  FillScene(raw, raw_bits == 8 ? 255 : 4095);
   BayerGains gains{120, 100, 140};
   const uint64_t before = g_allocations.load();
   for (auto _ : state) {
@@ -77,6 +79,8 @@ void Demosaic8Interior(benchmark::State& state, ImageOperation op) {
   }
   SetFrameCounters(state, before);
 }
+
+void Demosaic8Interior(benchmark::State& state, ImageOperation op) { DemosaicRoutine(state, op, 8, 24); }
 
 void BM_Demosaic8_Scalar(benchmark::State& s) { Demosaic8Interior(s, &Demosaic8Scalar); }
 void BM_Demosaic8_Sse2(benchmark::State& s) {
@@ -110,22 +114,9 @@ BENCHMARK(BM_Demosaic8_Full)->Unit(benchmark::kMicrosecond);
 
 // One 16-bit routine on its own (interior or border) into 48 or 64 bits.
 void Demosaic16Routine(benchmark::State& state, ImageOperation op, uint16_t out_bits) {
-  if (op == nullptr) {
-    state.SkipWithError("routine not available on this processor");
-    return;
-  }
-  CDibImage raw, out;
-  raw.Create(kWidth, kHeight, 16);
-  out.Create(kWidth, kHeight, out_bits);
-  FillScene(raw, 4095);
-  BayerGains gains{120, 100, 140};
-  const uint64_t before = g_allocations.load();
-  for (auto _ : state) {
-    out.Apply(op, raw, nullptr, 0, 0, 0, &gains);
-    benchmark::DoNotOptimize(out.pixels());
-  }
-  SetFrameCounters(state, before);
+  DemosaicRoutine(state, op, 16, out_bits);
 }
+
 void BM_Demosaic16_Scalar(benchmark::State& s) { Demosaic16Routine(s, &Demosaic16, 48); }
 void BM_Demosaic16_Sse2(benchmark::State& s) {
   Demosaic16Routine(s, (GetCpuInfo().usable & kCpuSse2) ? Demosaic16Sse2Routine() : nullptr, 48);

@@ -1,0 +1,163 @@
+#include <cstring>
+
+#include "camera/morvex.h"
+#include "device/morvex_usb3t2_simple_sdk.h"
+#include "sensors/sensor_factory.h"
+
+namespace morvex {
+
+// --- Settings persistence -------------------------------------------------------------
+
+settings::ColorCapabilities CMorvex::ColorCapabilities() const {
+  settings::ColorCapabilities caps;
+  if (device_ != nullptr && device_->sensor() != nullptr) {
+    caps.setting0 = device_->SupportsColorSetting0() == 1;
+    caps.setting1 = device_->SupportsColorSetting1() == 1;
+    caps.setting2 = device_->SupportsColorSetting2() == 1;
+    return caps;
+  }
+  // No camera open yet: ask the sensor class of this model, which answers
+  // without touching hardware.
+  const std::unique_ptr<CSensorBase> probe = CreateSensor(kProductId, nullptr, clock_);
+  if (probe != nullptr) {
+    caps.setting0 = probe->SupportsColorSetting0() == 1;
+    caps.setting1 = probe->SupportsColorSetting1() == 1;
+    caps.setting2 = probe->SupportsColorSetting2() == 1;
+  }
+  return caps;
+}
+
+void CMorvex::LoadSizeSettings() {
+  settings::SizeEntry size{total_h_,   total_v_,   capture_width_, capture_height_,
+                           capture_x_, capture_y_, buffer_count_};
+  if (!store_.LoadFormat(selected_device_, ColorCapabilities(), &size)) return;
+  total_h_ = size.th;
+  total_v_ = size.tv;
+  capture_width_ = size.eh;
+  capture_height_ = size.ev;
+  capture_x_ = size.ehs;
+  capture_y_ = size.evs;
+  buffer_count_ = size.buf;
+}
+
+void CMorvex::LoadPerCameraValues() {
+  settings::FormatValues format{0, color_mode_, subsample_, wait_time_ms_, clock_setting_};
+  const settings::ColorCapabilities caps = ColorCapabilities();
+  if (!store_.LoadColorAndTiming(selected_device_, device_ != nullptr ? &caps : nullptr, &format)) return;
+  color_mode_ = format.color;
+  subsample_ = format.subsample;
+  wait_time_ms_ = format.wait_time;
+  clock_setting_ = format.clock;
+}
+
+settings::AnalogueRecord CMorvex::analogue_settings() const {
+  settings::AnalogueRecord record;
+  record.global = global_gain_;
+  record.color_g1 = color_gain_g1_;
+  record.color_r = color_gain_r_;
+  record.color_b = color_gain_b_;
+  record.color_g2 = color_gain_g2_;
+  record.exposure = exposure_;
+  record.mirror_v = mirror_v_;
+  record.mirror_h = mirror_h_;
+  record.auto_iris = auto_iris_;
+  record.gain_mode = gain_level_;
+  record.black_level = black_level_;
+  record.exposure_ex = exposure_time_s_;
+  return record;
+}
+
+void CMorvex::ApplyAnalogueRecord(const settings::AnalogueRecord& record) {
+  global_gain_ = record.global;
+  color_gain_g1_ = record.color_g1;
+  color_gain_r_ = record.color_r;
+  color_gain_b_ = record.color_b;
+  color_gain_g2_ = record.color_g2;
+  exposure_ = record.exposure;
+  mirror_v_ = record.mirror_v;
+  mirror_h_ = record.mirror_h;
+  auto_iris_ = record.auto_iris;
+  gain_level_ = record.gain_mode;
+  black_level_ = record.black_level;
+  exposure_time_s_ = record.exposure_ex;
+}
+
+void CMorvex::LoadCameraSettings(int32_t camera) {
+  settings::FilterRecord filter;
+  if (!store_.LoadFilter(camera, &filter)) {
+    image_.gray_auto_balance = 0;
+    image_.bayer_gain_auto = 0;
+  }
+  image_.brightness = filter.brightness;
+  image_.contrast = filter.contrast;
+  image_.hue = filter.hue;
+  image_.saturation = filter.saturation;
+  image_.sharpness = filter.sharpness;
+  image_.bayer_gain_red = filter.r_gain;
+  image_.bayer_gain_green = filter.g_gain;
+  image_.bayer_gain_blue = filter.b_gain;
+  image_.gamma = filter.gamma;
+  image_.bayer_mode = filter.bayer_mode;
+
+  settings::GreyRecord grey;
+  store_.LoadGrey(camera, &grey);
+  image_.gray_mode = grey.mode;
+  std::memcpy(image_.gray_gain, grey.gain, sizeof grey.gain);
+  std::memcpy(image_.gray_offset, grey.offset, sizeof grey.offset);
+
+  settings::AnalogueDefaults defaults;
+  if (device_ != nullptr) {
+    device_->GetGainDefault(&defaults.gain);
+    device_->GetColorGainDefault(&defaults.color_gain);
+    device_->GetExposureTimeDefault(&defaults.exposure);
+    defaults.mirror_v = device_->GetMirrorVDefault();
+    defaults.mirror_h = device_->GetMirrorHDefault();
+    device_->GetBlackLevelDefault(&defaults.black_level);
+    defaults.has_real_exposure = device_->HasRealExposureTime() == 1;
+    if (defaults.has_real_exposure) device_->GetRealExposureTimeDefault(&defaults.real_exposure);
+  }
+  settings::AnalogueRecord record = analogue_settings();
+  store_.LoadAnalogue(camera, defaults, &record);
+  ApplyAnalogueRecord(record);
+}
+
+void CMorvex::SaveCameraSettings(int32_t camera) {
+  store_.SaveAnalogue(camera, analogue_settings());
+  settings::FilterRecord filter{image_.brightness,       image_.contrast,        image_.hue,
+                                image_.saturation,       image_.sharpness,       image_.bayer_gain_red,
+                                image_.bayer_gain_green, image_.bayer_gain_blue, image_.gamma,
+                                image_.bayer_mode};
+  store_.SaveFilter(camera, filter);
+  settings::GreyRecord grey;
+  grey.mode = image_.gray_mode;
+  std::memcpy(grey.gain, image_.gray_gain, sizeof grey.gain);
+  std::memcpy(grey.offset, image_.gray_offset, sizeof grey.offset);
+  store_.SaveGrey(camera, grey);
+}
+
+void CMorvex::SendCachedCameraSettings() {
+  CMorvexZ3U2Base& device = *device_;
+  device.SetGain(global_gain_);
+  device.SetGainGreen1(color_gain_g1_);
+  device.SetGainRed(color_gain_r_);
+  device.SetGainBlue(color_gain_b_);
+  device.SetGainGreen2(color_gain_g2_);
+  if (device.HasRealExposureTime() == 1)
+    device.SetRealExposureTime(exposure_time_s_);
+  else
+    device.SetExposureTime(exposure_ & 0xFFFF);
+  device.SetMirrorV(mirror_v_);
+  device.SetMirrorH(mirror_h_);
+  if (device.HasBlackLevel() == 1) device.SetBlackLevel(black_level_);
+  if (device.HasCooler() == 1) {
+    device.SetCooler(1);
+    cooler_ = 1;
+  }
+  if (device.HasAuxiliarySwitch() == 1) {
+    device.SetAuxiliarySwitch(0);
+    aux_switch_ = 0;
+  }
+  if (device.HasGainLevel() == 1) device.SetGainLevel(gain_level_);
+}
+
+}  // namespace morvex

@@ -100,6 +100,12 @@ class CDibImage {
   void* device_context() const;
   bool drawable() const { return device_context() != nullptr; }
 
+  // How many low bits of each 16-bit sample carry data: 12 for the camera's
+  // right-aligned raw data, 16 once the mask filter has left-aligned it. The
+  // 8-bit views (display, JPEG, AVI) take the top 8 of these bits.
+  int32_t significant_bits() const { return significant_bits_; }
+  void set_significant_bits(int32_t bits) { significant_bits_ = bits; }
+
   // Bytes per row for a width and depth.
   static int32_t StrideFor(int32_t width, uint16_t bits_per_pixel) {
     return (width * (bits_per_pixel / 8) + 3) & ~3;
@@ -119,6 +125,7 @@ class CDibImage {
   int32_t height_ = 0;
   int32_t stride_ = 0;
   uint16_t bits_ = 0;
+  int32_t significant_bits_ = 16;
 };
 
 }  // namespace morvex::imaging

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "camera/device_registers.h"
 #include "camera/errors.h"
 #include "camera/image_settings.h"
+#include "camera/preview/preview_window.h"
 #include "camera/records.h"
 #include "imaging/cpu_info.h"
 #include "platform/clock.h"
@@ -178,6 +180,16 @@ class CMorvex {
   int32_t cooler_cached() const { return cooler_; }
 
  private:
+  // The output image of the current colour mode; null before initialisation.
+  imaging::CDibImage* OutputImage();
+  // Runs the frame pipeline on the raw image of the colour mode into its
+  // output image. The caller holds the frame lock.
+  bool ProcessFrame();
+  // The recorder's side of acquisition: told of every preview frame (under
+  // the frame lock), and stopped and joined by StopPreview.
+  void NotifyRecorderOfFrame();
+  void StopRecorder();
+
   // Records kErrNotReady and answers false when there is no device object.
   bool RequireDevice();
   // Records kErrBuffer and answers false when initialisation ended before
@@ -254,6 +266,15 @@ class CMorvex {
   int32_t subsample_ = 0;
   int32_t wait_time_ms_ = 10;
   int32_t clock_setting_ = 0;
+
+  // Guards the raw and output images; the worker holds it for a whole frame.
+  std::mutex frame_lock_;
+  // 1 once a processed frame is in the output image; cleared by Close.
+  std::atomic<int32_t> image_held_{0};
+
+  // The preview window and where Morvex_SetPreviewWindow placed it.
+  PreviewPlacement preview_placement_;
+  std::unique_ptr<PreviewWindow> preview_;
 
   // Windows.
   platform::WindowHandle application_window_ = nullptr;

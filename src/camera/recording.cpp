@@ -20,4 +20,8 @@ int32_t CMorvex::Record(const char* path, int32_t duration_ms, int32_t show_prev
   return 0;
 }
 
+// No recorder runs yet: nothing to tell, nothing to stop.
+void CMorvex::NotifyRecorderOfFrame() {}
+void CMorvex::StopRecorder() {}
+
 }  // namespace morvex

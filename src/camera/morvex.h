@@ -267,6 +267,10 @@ class CMorvex {
   int32_t wait_time_ms_ = 10;
   int32_t clock_setting_ = 0;
 
+  // Guards the cached camera and image settings: setters on application
+  // threads, one snapshot per frame on the worker.
+  mutable std::mutex settings_lock_;
+
   // Guards the raw and output images; the worker holds it for a whole frame.
   std::mutex frame_lock_;
   // 1 once a processed frame is in the output image; cleared by Close.

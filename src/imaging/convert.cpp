@@ -136,6 +136,53 @@ MORVEX_IMAGE_OP(Display48To24) {
 
 namespace {
 
+uint8_t ViewSample(uint16_t sample, int32_t shift) {
+  const uint32_t value = static_cast<uint32_t>(sample) >> shift;
+  return static_cast<uint8_t>(value > 255 ? 255 : value);  // bits above the significant ones saturate
+}
+
+int View16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+           int32_t src_bpp, int32_t dst_stride, int32_t src_stride, bool flip, int32_t significant_bits) {
+  const int32_t shift = ViewShift(significant_bits);
+  return ForEachPixel(dst, src, r, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, flip,
+                      [shift](uint8_t* d, const uint8_t* s) { d[0] = ViewSample(Load16(s), shift); });
+}
+
+int View48(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+           int32_t src_bpp, int32_t dst_stride, int32_t src_stride, bool flip, int32_t significant_bits) {
+  const int32_t shift = ViewShift(significant_bits);
+  return ForEachPixel(dst, src, r, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, flip,
+                      [shift](uint8_t* d, const uint8_t* s) {
+                        d[0] = ViewSample(Load16(s + 0), shift);
+                        d[1] = ViewSample(Load16(s + 2), shift);
+                        d[2] = ViewSample(Load16(s + 4), shift);
+                      });
+}
+
+}  // namespace
+
+MORVEX_IMAGE_OP(View16To8) {
+  (void)extra;
+  return View16(dst, src, src_rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, false, param);
+}
+
+MORVEX_IMAGE_OP(View16To8Flipped) {
+  (void)extra;
+  return View16(dst, src, src_rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, true, param);
+}
+
+MORVEX_IMAGE_OP(View48To24) {
+  (void)extra;
+  return View48(dst, src, src_rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, false, param);
+}
+
+MORVEX_IMAGE_OP(View48To24Flipped) {
+  (void)extra;
+  return View48(dst, src, src_rect, dst_x, dst_y, dst_bpp, src_bpp, dst_stride, src_stride, true, param);
+}
+
+namespace {
+
 int ScaledNearest(uint8_t* dst, const uint8_t* src, const Rect& dst_rect, const Rect& src_rect,
                   int32_t dst_width, int32_t dst_height, int32_t src_width, int32_t src_height,
                   int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride,

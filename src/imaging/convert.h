@@ -39,6 +39,18 @@ MORVEX_IMAGE_OP(Display16To8);   // high byte
 MORVEX_IMAGE_OP(Display32To24);  // blue, green, red
 MORVEX_IMAGE_OP(Display48To24);  // (sample >> 4) & 0xFF
 
+// 8-bit views of 16-bit samples: the top 8 of the `param` significant bits
+// (12 for raw camera data, 16 after the mask filter). The flipped variants
+// reverse the rows as the flipped copies above do. 48/64 → 24 and 16 → 8.
+MORVEX_IMAGE_OP(View16To8);
+MORVEX_IMAGE_OP(View16To8Flipped);
+MORVEX_IMAGE_OP(View48To24);
+MORVEX_IMAGE_OP(View48To24Flipped);
+// The right shift that keeps the top 8 of `significant_bits` bits.
+inline int32_t ViewShift(int32_t significant_bits) {
+  return significant_bits > 16 ? 8 : (significant_bits > 8 ? significant_bits - 8 : 0);
+}
+
 // Nearest-sample scaling for the preview, rows flipped.
 MORVEX_SCALED_OP(ScaledDisplay8);
 MORVEX_SCALED_OP(ScaledDisplay24);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "test_images.h"
@@ -97,6 +98,31 @@ TEST_F(FlippedCopies, RowsAreReversedAndSamplesReduced) {
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 3; ++x)
       for (int c = 0; c < 3; ++c) EXPECT_EQ(Channel(dst24, x, y, c), Channel(src32, x, 3 - y, c));
+}
+
+// The 8-bit views take the top 8 of the significant bits, for 12-bit raw
+// data and for left-aligned 16-bit data, in both row orders.
+TEST_F(FlippedCopies, ViewsTakeTheTopOfTheSignificantBits) {
+  for (int32_t bits : {12, 16}) {
+    CDibImage up8, down8, up24, down24;
+    ASSERT_TRUE(up8.Create(3, 4, 8) && down8.Create(3, 4, 8) && up24.Create(3, 4, 24) &&
+                down24.Create(3, 4, 24));
+    ASSERT_EQ(up8.Apply(&View16To8, src16, nullptr, 0, 0, bits, nullptr), 1);
+    ASSERT_EQ(down8.Apply(&View16To8Flipped, src16, nullptr, 0, 0, bits, nullptr), 1);
+    ASSERT_EQ(up24.Apply(&View48To24, src48, nullptr, 0, 0, bits, nullptr), 1);
+    ASSERT_EQ(down24.Apply(&View48To24Flipped, src48, nullptr, 0, 0, bits, nullptr), 1);
+    auto view = [bits](uint32_t sample) { return std::min<uint32_t>(255, sample >> (bits - 8)); };
+    for (int32_t y = 0; y < 4; ++y) {
+      for (int32_t x = 0; x < 3; ++x) {
+        EXPECT_EQ(At8(up8, x, y), view(At16(src16, x, y))) << bits << " bits at " << x << "," << y;
+        EXPECT_EQ(At8(down8, x, y), view(At16(src16, x, 3 - y)));
+        for (int c = 0; c < 3; ++c) {
+          EXPECT_EQ(Channel(up24, x, y, c), view(Channel(src48, x, y, c)));
+          EXPECT_EQ(Channel(down24, x, y, c), view(Channel(src48, x, 3 - y, c)));
+        }
+      }
+    }
+  }
 }
 
 TEST_F(FlippedCopies, DisplayConversionsKeepRowOrder) {

@@ -78,7 +78,7 @@ CMorvex::CMorvex(platform::Clock& clock)
 CMorvex::CMorvex(platform::Clock& clock, Environment environment)
     : clock_(clock),
       environment_(std::move(environment)),
-      store_(environment_.settings_key.empty() ? std::string(settings::kBaseKey)
+      store_(environment_.settings_key.empty() ? settings::BaseKey()
                                                : environment_.settings_key) {
   if (!environment_.make_device) {
     environment_.make_device = [&clock]() -> std::unique_ptr<CMorvexZ3U2Base> {

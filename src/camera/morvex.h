@@ -51,7 +51,7 @@ class CMorvex {
   struct Environment {
     std::function<std::unique_ptr<CMorvexZ3U2Base>()> make_device;
     std::function<bool(platform::WindowHandle, const platform::Guid&)> register_notices;
-    std::string settings_key = settings::kBaseKey;
+    std::string settings_key = settings::BaseKey();
   };
 
   // Instances made without an environment of their own (as Morvex_Initialize

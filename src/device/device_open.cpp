@@ -30,7 +30,7 @@ uint32_t FrameBufferCapacity(int32_t width, int32_t height, int32_t bytes_per_sa
 }
 
 CMorvexZ3U2Base::CMorvexZ3U2Base(platform::DriverPort& port, platform::Clock& clock, const char* mapping_name)
-    : port_(port), clock_(clock), mapping_name_(mapping_name ? mapping_name : kDeviceTableMappingName) {
+    : port_(port), clock_(clock), mapping_name_(mapping_name ? std::string(mapping_name) : DeviceTableMappingName()) {
   for (int32_t& entry : shadow_table_) entry = -1;
   g_live_objects.fetch_add(1);
 }

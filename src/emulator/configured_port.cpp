@@ -9,9 +9,13 @@
 #include "emulator/emulator.h"
 #include "platform/host_module.h"
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 #include "platform/thread.h"
 
 namespace morvex::emulator {
+
+std::string ConfigKey() { return platform::InTestNamespace(kConfigKey); }
+
 namespace {
 
 constexpr uint32_t kMaxCameras = 8;
@@ -20,7 +24,7 @@ constexpr uint32_t kWatchIntervalMs = 50;
 std::string CameraKeyPath(uint32_t index) {
   char name[16];
   std::snprintf(name, sizeof name, "Camera_%02u", static_cast<unsigned>(index));
-  return std::string(kConfigKey) + "\\" + name;
+  return ConfigKey() + "\\" + name;
 }
 
 uint32_t Dword(const platform::SettingsKey& key, const char* name, uint32_t fallback) {
@@ -153,7 +157,7 @@ std::shared_ptr<platform::DriverPort> ConfiguredPort() {
   if (state) return state->port;
 
   platform::SettingsKey key;
-  if (!key.Open(kConfigKey)) return nullptr;
+  if (!key.Open(ConfigKey())) return nullptr;
   uint32_t count = 0;
   if (!key.QueryDword("Cameras", &count) || count == 0) return nullptr;
   if (count > kMaxCameras) count = kMaxCameras;

@@ -36,6 +36,8 @@ namespace morvex::emulator {
 
 // The registry key and value names read by ConfiguredPort().
 constexpr const char kConfigKey[] = "Software\\Quisto\\MorvexEmulator";
+// The key ConfiguredPort() reads: kConfigKey in the process's test namespace.
+std::string ConfigKey();
 
 enum class Scene : uint32_t {
   kNatural = 0,  // a slowly moving SWIR scene with noise and defects

@@ -5,15 +5,20 @@
 #include <utility>
 
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 
 namespace morvex::settings {
+
+std::string BaseKey() { return platform::InTestNamespace(kBaseKey); }
+
 namespace {
 
 constexpr const char* kSizeNames[] = {"TH", "TV", "EH", "EV", "EHS", "EVS", "Buf"};
-constexpr const char* kAnalogueNames[] = {"Global",   "ColorG1",  "ColorR",   "ColorB",   "ColorG2",   "Exposure",
-                                          "V_Mirror", "H_Mirror", "AutoIris", "GainMode", "BlackLevel"};
-constexpr const char* kFilterNames[] = {"Brightness", "Contrast", "Hue",   "Saturation", "Sharpness",
-                                        "R_Gain",     "G_Gain",   "B_Gain", "Gamma",     "BayerMode"};
+constexpr const char* kAnalogueNames[] = {"Global",   "ColorG1",  "ColorR",    "ColorB",
+                                          "ColorG2",  "Exposure", "V_Mirror",  "H_Mirror",
+                                          "AutoIris", "GainMode", "BlackLevel"};
+constexpr const char* kFilterNames[] = {"Brightness", "Contrast", "Hue",    "Saturation", "Sharpness",
+                                        "R_Gain",     "G_Gain",   "B_Gain", "Gamma",      "BayerMode"};
 constexpr const char* kGreyNames[] = {"Mode",     "GainR1",   "GainG1",   "GainG2",  "GainB1",
                                       "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"};
 
@@ -86,7 +91,9 @@ int32_t FirstUseColorSetting(const ColorCapabilities& caps) {
 
 RegistryStore::RegistryStore(std::string base_key) : base_key_(std::move(base_key)) {}
 
-std::string RegistryStore::CameraKey(int32_t camera) const { return SubKey(base_key_, "Camera_%02d", camera); }
+std::string RegistryStore::CameraKey(int32_t camera) const {
+  return SubKey(base_key_, "Camera_%02d", camera);
+}
 
 int32_t RegistryStore::LoadFormat(int32_t camera, const ColorCapabilities& caps, SizeEntry* size) {
   platform::SettingsKey base;
@@ -115,7 +122,8 @@ int32_t RegistryStore::LoadFormat(int32_t camera, const ColorCapabilities& caps,
   return 1;
 }
 
-int32_t RegistryStore::LoadColorAndTiming(int32_t camera, const ColorCapabilities* caps, FormatValues* format) {
+int32_t RegistryStore::LoadColorAndTiming(int32_t camera, const ColorCapabilities* caps,
+                                          FormatValues* format) {
   platform::SettingsKey key;
   if (!key.Open(CameraKey(camera))) return 0;
   if (ReadDword(key, "Color", &format->color) && caps != nullptr)
@@ -126,7 +134,8 @@ int32_t RegistryStore::LoadColorAndTiming(int32_t camera, const ColorCapabilitie
   return 1;
 }
 
-int32_t RegistryStore::LoadAnalogue(int32_t camera, const AnalogueDefaults& defaults, AnalogueRecord* record) {
+int32_t RegistryStore::LoadAnalogue(int32_t camera, const AnalogueDefaults& defaults,
+                                    AnalogueRecord* record) {
   platform::SettingsKey key;
   if (!key.Open(CameraKey(camera) + "\\Gain")) {
     record->global = defaults.gain;
@@ -142,8 +151,8 @@ int32_t RegistryStore::LoadAnalogue(int32_t camera, const AnalogueDefaults& defa
   }
   // One buffer for every DWORD, never reset: a missing value repeats the
   // value read before it.
-  int32_t* fields[] = {&record->global,   &record->color_g1,  &record->color_r,  &record->color_b,
-                       &record->color_g2, &record->exposure,  &record->mirror_v, &record->mirror_h,
+  int32_t* fields[] = {&record->global,    &record->color_g1,  &record->color_r,    &record->color_b,
+                       &record->color_g2,  &record->exposure,  &record->mirror_v,   &record->mirror_h,
                        &record->auto_iris, &record->gain_mode, &record->black_level};
   int32_t shared = 0;
   for (size_t i = 0; i < 11; ++i) {
@@ -160,8 +169,8 @@ int32_t RegistryStore::LoadAnalogue(int32_t camera, const AnalogueDefaults& defa
 int32_t RegistryStore::SaveAnalogue(int32_t camera, const AnalogueRecord& record) {
   platform::SettingsKey key;
   if (!key.Create(CameraKey(camera) + "\\Gain")) return 0;
-  const int32_t values[] = {record.global,   record.color_g1, record.color_r,   record.color_b,
-                            record.color_g2, record.exposure, record.mirror_v,  record.mirror_h,
+  const int32_t values[] = {record.global,    record.color_g1,  record.color_r,    record.color_b,
+                            record.color_g2,  record.exposure,  record.mirror_v,   record.mirror_h,
                             record.auto_iris, record.gain_mode, record.black_level};
   bool ok = WriteDwords(key, kAnalogueNames, values, 11);
   ok = key.SetBinary("ExposureEx", &record.exposure_ex, sizeof record.exposure_ex) && ok;
@@ -191,8 +200,9 @@ int32_t RegistryStore::LoadGrey(int32_t camera, GreyRecord* record) {
     *record = GreyRecord();
     return 0;
   }
-  int32_t* fields[] = {&record->mode,      &record->gain[0],   &record->gain[1],   &record->gain[2],  &record->gain[3],
-                       &record->offset[0], &record->offset[1], &record->offset[2], &record->offset[3]};
+  int32_t* fields[] = {&record->mode,      &record->gain[0],   &record->gain[1],
+                       &record->gain[2],   &record->gain[3],   &record->offset[0],
+                       &record->offset[1], &record->offset[2], &record->offset[3]};
   for (size_t i = 0; i < 9; ++i) ReadDword(key, kGreyNames[i], fields[i]);
   return 1;
 }
@@ -200,8 +210,9 @@ int32_t RegistryStore::LoadGrey(int32_t camera, GreyRecord* record) {
 int32_t RegistryStore::SaveGrey(int32_t camera, const GreyRecord& record) {
   platform::SettingsKey key;
   if (!key.Create(CameraKey(camera) + "\\Gray")) return 0;
-  const int32_t values[] = {record.mode,      record.gain[0],   record.gain[1],   record.gain[2],  record.gain[3],
-                            record.offset[0], record.offset[1], record.offset[2], record.offset[3]};
+  const int32_t values[] = {record.mode,      record.gain[0],   record.gain[1],
+                            record.gain[2],   record.gain[3],   record.offset[0],
+                            record.offset[1], record.offset[2], record.offset[3]};
   return WriteDwords(key, kGreyNames, values, 9) ? 1 : 0;
 }
 

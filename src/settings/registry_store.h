@@ -21,6 +21,8 @@
 namespace morvex::settings {
 
 constexpr const char kBaseKey[] = "Software\\Quisto\\MorvexVelsaTEC3T2Sdk";
+// The key the SDK keeps its settings under: kBaseKey in the test namespace.
+std::string BaseKey();
 constexpr int kMaxSizeEntries = 100;
 
 // One size entry, the seven values in their registry order.
@@ -114,7 +116,7 @@ int32_t FirstUseColorSetting(const ColorCapabilities& caps);
 
 class RegistryStore {
  public:
-  explicit RegistryStore(std::string base_key = kBaseKey);
+  explicit RegistryStore(std::string base_key = BaseKey());
 
   const std::string& base_key() const { return base_key_; }
   // base\Camera_NN (camera -1 gives Camera_-1).

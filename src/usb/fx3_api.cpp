@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "platform/host_module.h"
+#include "platform/test_namespace.h"
 #include "platform/text.h"
 
 namespace morvex {
+
+std::string DeviceTableMappingName() { return platform::InTestNamespace(kDeviceTableMappingName); }
+
 namespace {
 
 constexpr uint32_t kBufferedBulkWaitMs = 3000;
@@ -54,7 +58,8 @@ bool ParseHex4(const std::string& text, size_t at, uint16_t* value) {
 std::string ComposeDebugLogPath() {
   const std::string executable = platform::HostExecutablePath();
   const size_t separator = executable.find_last_of("\\/");
-  const std::string directory = separator == std::string::npos ? std::string() : executable.substr(0, separator + 1);
+  const std::string directory =
+      separator == std::string::npos ? std::string() : executable.substr(0, separator + 1);
   char path[512];
   std::snprintf(path, sizeof(path), "%s%sDEBUGLOG.txt", "", directory.c_str());
   return path;
@@ -90,7 +95,7 @@ CFx3Api::TableCopy& CFx3Api::process_copy() const {
 CFx3Api::CFx3Api(platform::DriverPort& port, platform::Clock& clock, const char* mapping_name)
     : port_(port),
       clock_(clock),
-      mapping_name_(mapping_name ? mapping_name : kDeviceTableMappingName),
+      mapping_name_(mapping_name ? std::string(mapping_name) : DeviceTableMappingName()),
       table_mutex_((mapping_name_ + "-Lock").c_str()) {
   Attach();
   debug_log_path_ = ComposeDebugLogPath();
@@ -114,7 +119,8 @@ void CFx3Api::StoreToView() {
 
 void CFx3Api::Attach() {
   platform::ScopedNamedLock machine_lock(table_mutex_);
-  if (!mapping_.Open(mapping_name_.c_str(), sizeof(DeviceTableImage), platform::SharedMemory::Mode::kOpenExisting))
+  if (!mapping_.Open(mapping_name_.c_str(), sizeof(DeviceTableImage),
+                     platform::SharedMemory::Mode::kOpenExisting))
     mapping_.Open(mapping_name_.c_str(), sizeof(DeviceTableImage), platform::SharedMemory::Mode::kCreate);
   TableCopy& copy = process_copy();
   std::lock_guard<std::mutex> process_lock(copy.mutex);
@@ -225,7 +231,8 @@ int CFx3Api::CloseDeviceHandle(Handle& handle) {
 
 int CFx3Api::SendControlBlock(Handle handle, void* block, uint32_t size, uint32_t* returned) {
   if (!handle || !block) return 0;
-  const platform::IoResult result = port_.IoControl(handle, kIoctlControlTransfer, block, size, block, size, nullptr);
+  const platform::IoResult result =
+      port_.IoControl(handle, kIoctlControlTransfer, block, size, block, size, nullptr);
   if (!result.ok) return 0;
   // A driver claiming more than the block holds is not believed.
   if (returned) *returned = std::min(result.bytes, size);
@@ -236,7 +243,8 @@ int CFx3Api::SendBufferedBulk(Handle handle, void* block, uint32_t size, uint32_
   if (!handle || !block) return 0;
   std::unique_ptr<platform::AsyncIo> io = port_.CreateAsyncIo();
   if (!io) return 0;
-  const platform::IoResult started = port_.IoControl(handle, kIoctlBufferedBulk, block, size, block, size, io.get());
+  const platform::IoResult started =
+      port_.IoControl(handle, kIoctlBufferedBulk, block, size, block, size, io.get());
   bool ok = false;
   uint32_t bytes = 0;
   if (started.ok || started.error == platform::kErrorSuccess) {
@@ -248,8 +256,9 @@ int CFx3Api::SendBufferedBulk(Handle handle, void* block, uint32_t size, uint32_
       ok = done.ok;
       bytes = done.bytes;
     } else {
-      const uint8_t endpoint =
-          size >= sizeof(TransferHeader) ? static_cast<const TransferHeader*>(block)->endpoint : kEndpointBulkIn;
+      const uint8_t endpoint = size >= sizeof(TransferHeader)
+                                   ? static_cast<const TransferHeader*>(block)->endpoint
+                                   : kEndpointBulkIn;
       AbortPipe(handle, endpoint);
       // The block is written on completion: it must not be handed back while
       // the driver still owns it.
@@ -276,7 +285,8 @@ int CFx3Api::BeginDirectTransfer(Handle handle, void* buffer, uint32_t size, uin
   return 1;
 }
 
-int CFx3Api::WaitDirectTransfer(const DirectTransfer& transfer, platform::AsyncIo& io, uint32_t milliseconds) {
+int CFx3Api::WaitDirectTransfer(const DirectTransfer& transfer, platform::AsyncIo& io,
+                                uint32_t milliseconds) {
   if (transfer.start_error == platform::kErrorSuccess) return 1;
   if (transfer.start_error != platform::kErrorIoPending) return 0;
   return io.event().Wait(milliseconds) == platform::WaitResult::kSignaled ? 1 : 0;
@@ -309,7 +319,8 @@ int CFx3Api::GetBusSpeed(Handle handle, uint32_t* speed) {
   if (!handle) return 0;
   uint32_t query = 0;
   uint32_t answer = 0;
-  if (!port_.IoControl(handle, kIoctlBusSpeed, &query, sizeof(query), &answer, sizeof(answer), nullptr).ok) return 0;
+  if (!port_.IoControl(handle, kIoctlBusSpeed, &query, sizeof(query), &answer, sizeof(answer), nullptr).ok)
+    return 0;
   if (speed) *speed = answer;
   return 1;
 }
@@ -317,7 +328,8 @@ int CFx3Api::GetBusSpeed(Handle handle, uint32_t* speed) {
 int CFx3Api::AbortPipe(Handle handle, uint8_t endpoint) {
   if (!handle) return 0;
   std::unique_ptr<platform::AsyncIo> io = port_.CreateAsyncIo();
-  const platform::IoResult started = port_.IoControl(handle, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, io.get());
+  const platform::IoResult started =
+      port_.IoControl(handle, kIoctlAbortPipe, &endpoint, 1, nullptr, 0, io.get());
   if (started.ok) return 1;
   if (!io || started.error != platform::kErrorIoPending) return 0;
   if (io->event().Wait(platform::kInfinite) != platform::WaitResult::kSignaled) return 0;

@@ -89,6 +89,9 @@ static_assert(offsetof(ControlRequestBlock, data) == 38, "control data offset");
 constexpr int kMaxDevices = 32;
 constexpr size_t kDevicePathSize = 260;  // 259 characters and the terminator
 constexpr char kDeviceTableMappingName[] = "Z3U2-MemMap";
+// The mapping objects use by default: kDeviceTableMappingName in the test
+// namespace; its mutex is the same name with "-Lock".
+std::string DeviceTableMappingName();
 
 struct DeviceTableEntry {
   uint16_t vendor_id;
@@ -131,7 +134,7 @@ class CFx3Api {
   using Handle = platform::DriverPort::Handle;
 
   explicit CFx3Api(platform::DriverPort& port = DefaultDriverPort(), platform::Clock& clock = platform::SystemClock(),
-                   const char* mapping_name = kDeviceTableMappingName);
+                   const char* mapping_name = nullptr);
   virtual ~CFx3Api();
   CFx3Api(const CFx3Api&) = delete;
   CFx3Api& operator=(const CFx3Api&) = delete;

@@ -99,7 +99,7 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
   // `interface_guid` replaces the driver's default interface class when given.
   explicit CQorCy3Cam(platform::DriverPort& port = DefaultDriverPort(),
                       platform::Clock& clock = platform::SystemClock(), const platform::Guid* interface_guid = nullptr,
-                      const char* mapping_name = kDeviceTableMappingName);
+                      const char* mapping_name = nullptr);
   ~CQorCy3Cam() override;
 
   // ---- CControllerBase ----

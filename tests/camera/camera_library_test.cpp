@@ -13,6 +13,7 @@
 #include "child_process.h"
 #include "platform/clock.h"
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 
 #ifdef MORVEX_WIN32
 #include <windows.h>
@@ -23,8 +24,9 @@
 
 namespace {
 
-constexpr const char kSdkKey[] = "Software\\Quisto\\MorvexVelsaTEC3T2Sdk";
-constexpr const char kEmulatorKey[] = "Software\\Quisto\\MorvexEmulator";
+// The keys the library uses in this program's test namespace.
+const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
+const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
 
 using morvex::platform::SettingsKey;
 

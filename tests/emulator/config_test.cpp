@@ -9,6 +9,7 @@
 #include "emulator/emulator.h"
 #include "link.h"
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 
 #ifdef MORVEX_POSIX
 #include <unistd.h>
@@ -20,7 +21,8 @@ namespace {
 using test::Link;
 
 const platform::Guid kClass = {0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
-const char kKey[] = "Software\\Quisto\\MorvexEmulator";
+// The emulator reads its key in this program's test namespace.
+const std::string kKey = ConfigKey();
 
 template <typename Condition>
 bool Eventually(Condition condition, int ms = 2000) {

@@ -6,12 +6,13 @@
 #include <cstring>
 
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 #include "test_paths.h"
 
 namespace morvex::settings {
 namespace {
 
-constexpr ColorCapabilities kImx99x{true, true, false};      // 8-bit and 16-bit grey, no colour
+constexpr ColorCapabilities kImx99x{true, true, false};       // 8-bit and 16-bit grey, no colour
 constexpr ColorCapabilities kImx99xFast{true, false, false};  // fast-timing FPGA: no 16-bit
 constexpr ColorCapabilities kEverything{true, true, true};
 
@@ -40,7 +41,9 @@ class Store : public ::testing::Test {
 
 TEST(StoreNames, BaseKeyAndCameraKeys) {
   EXPECT_STREQ("Software\\Quisto\\MorvexVelsaTEC3T2Sdk", kBaseKey);
-  RegistryStore store;
+  // The default store lives in the process's test namespace (plain without one).
+  EXPECT_EQ(platform::InTestNamespace(kBaseKey), RegistryStore().base_key());
+  RegistryStore store{kBaseKey};
   EXPECT_EQ("Software\\Quisto\\MorvexVelsaTEC3T2Sdk\\Camera_07", store.CameraKey(7));
   EXPECT_EQ("Software\\Quisto\\MorvexVelsaTEC3T2Sdk\\Camera_-1", store.CameraKey(-1));
   EXPECT_EQ("Software\\Quisto\\MorvexVelsaTEC3T2Sdk\\Camera_12", store.CameraKey(12));
@@ -201,9 +204,9 @@ TEST_F(Store, MissingAnalogueValueTakesThePreviousOne) {
   AnalogueRecord record;
   record.exposure_ex = 9.0;
   EXPECT_EQ(1, store_.LoadAnalogue(0, AnalogueDefaults{}, &record));
-  EXPECT_EQ(0, record.global);     // missing first value: 0
+  EXPECT_EQ(0, record.global);  // missing first value: 0
   EXPECT_EQ(17, record.color_g1);
-  EXPECT_EQ(17, record.color_r);   // missing: ColorG1's value
+  EXPECT_EQ(17, record.color_r);  // missing: ColorG1's value
   EXPECT_EQ(5, record.color_b);
   EXPECT_EQ(5, record.color_g2);
   EXPECT_EQ(5, record.exposure);
@@ -308,7 +311,6 @@ TEST_F(Store, SizeListsStopAtTheFirstGap) {
   EXPECT_EQ(1, read.subsample);
   EXPECT_EQ(20, read.wait_time);
   EXPECT_EQ(2, read.clock);
-
 }
 
 }  // namespace

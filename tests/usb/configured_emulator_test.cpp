@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/settings_store.h"
+#include "platform/test_namespace.h"
 #include "test_paths.h"
 #include "test_support.h"
 #include "usb/driver_ports.h"
@@ -17,7 +18,8 @@
 namespace morvex {
 namespace {
 
-const char kEmulatorKey[] = "Software\\Quisto\\MorvexEmulator";
+// The key the library reads in this program's test namespace.
+const std::string kEmulatorKey = platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
 
 class ConfiguredEmulator : public ::testing::Test {
  protected:

@@ -78,8 +78,7 @@ CMorvex::CMorvex(platform::Clock& clock)
 CMorvex::CMorvex(platform::Clock& clock, Environment environment)
     : clock_(clock),
       environment_(std::move(environment)),
-      store_(environment_.settings_key.empty() ? settings::BaseKey()
-                                               : environment_.settings_key) {
+      store_(environment_.settings_key.empty() ? settings::BaseKey() : environment_.settings_key) {
   if (!environment_.make_device) {
     environment_.make_device = [&clock]() -> std::unique_ptr<CMorvexZ3U2Base> {
       return std::make_unique<CMorvexUSB3T2SimpleSdk>(DefaultDriverPort(), clock);
@@ -87,6 +86,7 @@ CMorvex::CMorvex(platform::Clock& clock, Environment environment)
   }
   if (!environment_.register_notices)
     environment_.register_notices = platform::RegisterDeviceInterfaceNotices;
+  preview_ = MakePreviewWindow();
 }
 
 CMorvex::~CMorvex() {

@@ -24,8 +24,11 @@
 #include "camera/preview/preview_window.h"
 #include "camera/records.h"
 #include "imaging/cpu_info.h"
+#include "imaging/frame_pipeline.h"
 #include "platform/clock.h"
 #include "platform/driver_port.h"
+#include "platform/sync.h"
+#include "platform/thread.h"
 #include "platform/window_messages.h"
 #include "settings/registry_store.h"
 
@@ -101,7 +104,8 @@ class CMorvex {
 
   // --- Capture geometry and video format ----------------------------------------
   int32_t SetCaptureWindow(int32_t width, int32_t height);
-  int32_t SetCaptureWindowEx(int32_t total_h, int32_t x, int32_t width, int32_t total_v, int32_t y, int32_t height);
+  int32_t SetCaptureWindowEx(int32_t total_h, int32_t x, int32_t width, int32_t total_v, int32_t y,
+                             int32_t height);
   int32_t GetCaptureWindowEx(int32_t* total_h, int32_t* x, int32_t* width, int32_t* total_v, int32_t* y,
                              int32_t* height) const;
   int32_t Width() const { return capture_width_; }
@@ -124,7 +128,8 @@ class CMorvex {
   int32_t StartPreview();
   int32_t StopPreview();
   int32_t GetImage(void* buffer, int32_t size, int32_t row_order);
-  int32_t SetPreviewWindow(platform::WindowHandle parent, int32_t x, int32_t y, int32_t width, int32_t height);
+  int32_t SetPreviewWindow(platform::WindowHandle parent, int32_t x, int32_t y, int32_t width,
+                           int32_t height);
 
   // --- Filter values and other properties ----------------------------------------
   int32_t GetFilterValue(int32_t id, int32_t* flag);
@@ -189,6 +194,34 @@ class CMorvex {
   // the frame lock), and stopped and joined by StopPreview.
   void NotifyRecorderOfFrame();
   void StopRecorder();
+
+  // Acquisition (acquisition/).
+  enum Mode : int32_t { kIdle = 0, kPreviewMode = 1, kCaptureMode = 2, kTriggerMode = 3 };
+  enum RunState : int32_t { kStop = 0, kRun = 1, kPaused = 2 };
+  // Sizes the images and programs the device for the next frames; records
+  // its own error and answers 0 on failure.
+  int32_t Prepare();
+  void SendPrepareSettings();
+  bool SizeImages(int32_t width, int32_t height);
+  imaging::FrameImages ImageSet() const;
+  // The preview window unless the placement says none; records kErrWindow.
+  bool CreatePreviewWindow();
+  bool StartWorker();
+  void StopWorker();
+  void PreviewLoop();
+  void TriggerLoop();
+  // Waits up to `timeout_ms` for a frame in slices, so a stop is seen within
+  // one slice; the device's WaitFrame answer (3 frame, 2 none, 1 failed).
+  int32_t WaitForFrame(uint32_t timeout_ms);
+  // Copies the newest frame into the raw image of the colour mode and
+  // spreads its rows to the stride; false when the copy failed.
+  bool TakeFrame();
+  bool CopyToUserBuffer(const imaging::CDibImage& image, void* buffer, int32_t size, int32_t row_order,
+                        bool post_errors);
+  void FillFrameDescription(int32_t frame_rate);
+  void PostToCallback(uintptr_t wparam, intptr_t lparam);
+  void StopStreamUnlessCapturing();
+  void SendWindowUnlessAcquiring();
 
   // Records kErrNotReady and answers false when there is no device object.
   bool RequireDevice();
@@ -262,9 +295,25 @@ class CMorvex {
   int32_t selected_device_ = -1;
 
   // Acquisition.
+  std::atomic<int32_t> mode_{kIdle};
+  std::atomic<int32_t> run_state_{kStop};
+  // The worker of preview and trigger mode; joined by StopPreview.
+  std::unique_ptr<platform::Thread> worker_;
+  void* user_buffer_ = nullptr;
+  int32_t user_buffer_size_ = 0;
+  int32_t user_row_order_ = 0;
+  int32_t single_frame_timeout_ms_ = 3000;
+  int32_t frame_count_ = 0;
+  uint32_t rate_measured_at_ms_ = 0;
+  int32_t frame_rate_ = 0;  // tenths of frames per second
+  // A capture window set while frames flow; sent at the next prepare.
+  bool window_pending_ = false;
+  imaging::FramePipeline pipeline_;
   int32_t color_mode_ = 0;  // index 0-5
+  // The colour mode the images were last prepared for; the worker's.
+  int32_t prepared_color_mode_ = 0;
   int32_t subsample_ = 0;
-  int32_t wait_time_ms_ = 10;
+  std::atomic<int32_t> wait_time_ms_{10};
   int32_t clock_setting_ = 0;
 
   // Guards the cached camera and image settings: setters on application

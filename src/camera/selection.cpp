@@ -112,6 +112,8 @@ int32_t CMorvex::SetDeviceNumber(int32_t device) {
     return 0;
   }
   if (device == selected_device_) return 1;
+  // Opening replaces the sensor the frame thread is using.
+  if (mode_.load() != kIdle) StopPreview();
   if (!device_->OpenCamera(device)) {
     RecordError(kErrNoDevice);
     return 0;
@@ -149,8 +151,11 @@ int32_t CMorvex::GetCameraInfo(CameraInfoRecord* info) {
 
 int32_t CMorvex::Close() {
   // Without a device object the stop records kErrNotReady and closing goes on.
+  // The worker stops before the window goes: it may be drawing into it.
   StopPreview();
   if (device_ != nullptr) device_->StopStream(0);
+  if (preview_ != nullptr) preview_->Destroy();
+  image_held_.store(0);
   return 1;
 }
 

@@ -1,0 +1,112 @@
+// Prepare: every acquisition mode sizes the images for the geometry and
+// colour mode and programs the device with the window and the cached
+// camera settings before frames are taken.
+#include "camera/morvex.h"
+#include "device/morvex_z3u2_base.h"
+#include "imaging/dib_image.h"
+
+namespace morvex {
+
+namespace {
+
+bool RawIs16(int32_t colour_mode) { return colour_mode == 1 || colour_mode == 4 || colour_mode == 5; }
+
+// Re-creates an image only when its geometry changes, so the pixels of a
+// repeated prepare stay where they are.
+bool Size(imaging::CDibImage* image, int32_t width, int32_t height, uint16_t bits) {
+  if (image == nullptr) return false;
+  if (!image->empty() && image->width() == width && image->height() == height &&
+      image->bits_per_pixel() == bits)
+    return true;
+  return image->Create(width, height, bits);
+}
+
+}  // namespace
+
+bool CMorvex::SizeImages(int32_t width, int32_t height) {
+  const imaging::FrameImages set = ImageSet();
+  const int32_t mode = color_mode_;
+  bool ok = true;
+  if (mode <= 3) ok = ok && Size(set.raw8, width, height, 8);
+  if (RawIs16(mode)) ok = ok && Size(set.raw16, width, height, 16);
+  if (mode == 0 || mode >= 2) ok = ok && Size(set.colour24, width, height, 24);
+  if (mode == 3) ok = ok && Size(set.colour32, width, height, 32);
+  if (mode == 4) ok = ok && Size(set.colour48, width, height, 48);
+  if (mode == 5) ok = ok && Size(set.colour64, width, height, 64);
+  imaging::CDibImage* output = set.OutputFor(mode);
+  ok = ok && output != nullptr && Size(set.work, width, height, output->bits_per_pixel());
+  return ok;
+}
+
+void CMorvex::SendPrepareSettings() {
+  CMorvexZ3U2Base& device = *device_;
+  int32_t mirror_v, mirror_h, gain, g1, r, b, g2, exposure, gain_level, black_level;
+  double exposure_s;
+  {
+    std::lock_guard<std::mutex> lock(settings_lock_);
+    mirror_v = mirror_v_, mirror_h = mirror_h_, gain = global_gain_;
+    g1 = color_gain_g1_, r = color_gain_r_, b = color_gain_b_, g2 = color_gain_g2_;
+    exposure = exposure_, exposure_s = exposure_time_s_;
+    gain_level = gain_level_, black_level = black_level_;
+  }
+  device.SetMirrorV(mirror_v);
+  device.SetMirrorH(mirror_h);
+  device.SetTriggerMode(0, 1);
+  device.SetGain(gain);
+  device.SetGainGreen1(g1);
+  device.SetGainRed(r);
+  device.SetGainBlue(b);
+  device.SetGainGreen2(g2);
+  if (device.HasRealExposureTime() == 1) {
+    device.SetRealExposureTime(exposure_s);
+    double taken = 0.0;
+    if (device.GetRealExposureTime(&taken)) {
+      std::lock_guard<std::mutex> lock(settings_lock_);
+      real_exposure_us_ = static_cast<int32_t>(taken * 1e6 + 0.5);
+    }
+  } else {
+    device.SetExposureTime(exposure & 0xFFFF);
+  }
+  if (device.HasAuxiliarySwitch() == 1) device.SetAuxiliarySwitch(0);
+  device.SetGainLevel(0);
+  if (device.HasGainLevel() == 1) device.SetGainLevel(gain_level);
+  if (device.HasBlackLevel() == 1) device.SetBlackLevel(black_level);
+  device.OnSettingsApplied();
+}
+
+int32_t CMorvex::Prepare() {
+  // Nothing selected: the table index would name another camera's entry.
+  if (selected_device_ < 0 || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
+    RecordError(kErrNoDevice);
+    return 0;
+  }
+  if (!CaptureWindowValid()) {
+    RecordError(kErrCaptureWindow);
+    return 0;
+  }
+  device_->SetDataWidth(RawIs16(color_mode_) ? 1 : 0);
+  if (!device_->SetWindow(capture_x_, capture_y_, capture_width_, capture_height_, subsample_)) {
+    RecordError(kErrCaptureWindow);
+    return 0;
+  }
+  window_pending_ = false;
+  // The sensor rounds the window; the images take the size it will send.
+  int32_t width = 0, height = 0;
+  if (!device_->GetWindow(nullptr, nullptr, &width, &height, nullptr) || width <= 0 || height <= 0) {
+    width = capture_width_, height = capture_height_;
+    if (subsample_ == 1 || subsample_ == 17) width /= 2, height /= 2;
+  }
+  {
+    std::lock_guard<std::mutex> lock(frame_lock_);
+    if (!SizeImages(width, height)) {
+      RecordError(kErrBuffer);
+      return 0;
+    }
+    prepared_color_mode_ = color_mode_;
+  }
+  SendPrepareSettings();
+  preview_->Prepare(width, height);
+  return 1;
+}
+
+}  // namespace morvex

@@ -1,0 +1,279 @@
+// Acquisition against the emulator's ramp scene: exact frames by snapshot,
+// the mode state machine, callback preview with its messages and buffer,
+// triggered frames, and stopping that never waits out a frame time-out.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "camera/morvex.h"
+#include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulator/emulator.h"
+#include "platform/window_messages.h"
+#include "test_paths.h"
+
+namespace morvex {
+namespace {
+
+uint16_t Ramp(int x, int y) { return static_cast<uint16_t>((x + 4 * y) % 4096); }
+
+std::string UniqueMapping() {
+  static std::mt19937 random(
+      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  return "MorvexAcquisitionTest-" + std::to_string(random());
+}
+
+// Collects what the library posts to the callback window.
+struct Messages {
+  Messages() {
+    platform::SetPostedMessageSink(
+        [this](platform::WindowHandle window, uint32_t message, uintptr_t w, intptr_t l) {
+          if (window != kWindow || message != kWmFrame) return;
+          std::lock_guard<std::mutex> lock(mutex);
+          if (w == 0) {
+            errors.push_back(static_cast<int32_t>(l));
+          } else {
+            ++frame_count;
+            last = *reinterpret_cast<const FrameDescription*>(w);
+          }
+        });
+  }
+  ~Messages() { platform::SetPostedMessageSink({}); }
+  int32_t Frames() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return frame_count;
+  }
+  std::vector<int32_t> Errors() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return errors;
+  }
+  FrameDescription Last() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return last;
+  }
+
+  static inline platform::WindowHandle const kWindow = reinterpret_cast<platform::WindowHandle>(0x5A5A);
+  std::mutex mutex;
+  int32_t frame_count = 0;
+  std::vector<int32_t> errors;
+  FrameDescription last{};
+};
+
+class Acquisition : public ::testing::Test {
+ protected:
+  std::unique_ptr<CMorvex> Make(const emulator::EmulatedCameraOptions& options = RampOptions()) {
+    if (camera_ == nullptr) camera_ = &port_.AddCamera(options);
+    CMorvex::Environment environment;
+    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
+      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
+    };
+    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
+    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    auto camera = std::make_unique<CMorvex>(platform::SystemClock(), environment);
+    EXPECT_EQ(1, camera->Initialize(nullptr));
+    return camera;
+  }
+  static emulator::EmulatedCameraOptions RampOptions() {
+    emulator::EmulatedCameraOptions options;
+    options.scene = emulator::Scene::kRamp;
+    return options;
+  }
+
+  platform::test::PrivateSettings private_;
+  std::string mapping_ = UniqueMapping();
+  emulator::EmulatorPort port_;
+  emulator::EmulatedCamera* camera_ = nullptr;
+};
+
+// Pixel (x, y) of a frame copied with row order `order` (non-zero: first
+// sensor row first), `bytes` per pixel.
+uint32_t Pixel(const std::vector<uint8_t>& frame, int32_t stride, int32_t height, int32_t x, int32_t y,
+               int32_t order, int32_t bytes) {
+  const int32_t row = order != 0 ? y : height - 1 - y;
+  const uint8_t* p = frame.data() + static_cast<size_t>(row) * stride + static_cast<size_t>(x) * bytes;
+  return bytes == 1 ? p[0] : static_cast<uint32_t>(p[0] | p[1] << 8);
+}
+
+TEST_F(Acquisition, SnapShotDeliversTheRampExactly) {
+  auto camera = Make();
+  struct Case {
+    int32_t bits, order, subsample;
+  } cases[] = {{8, 1, 0}, {8, 0, 0}, {16, 1, 0}, {16, 0, 0}, {8, 1, 1}, {16, 0, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("bits " + std::to_string(c.bits) + " order " + std::to_string(c.order) + " subsample " +
+                 std::to_string(c.subsample));
+    ASSERT_EQ(1, camera->SetColorMode(c.bits));
+    ASSERT_EQ(1, camera->SetSubSample(c.subsample));
+    const int32_t width = c.subsample ? 320 : 640, height = c.subsample ? 256 : 512, bytes = c.bits / 8;
+    const int32_t stride = width * bytes;
+    std::vector<uint8_t> frame(static_cast<size_t>(stride) * height, 0xEE);
+    ASSERT_EQ(1, camera->SnapShot(frame.data(), static_cast<int32_t>(frame.size()), c.order));
+    int wrong = 0;
+    for (int32_t y = 0; y < height && wrong < 5; ++y) {
+      for (int32_t x = 0; x < width && wrong < 5; ++x) {
+        uint32_t expected = Ramp(x, y);
+        if (c.subsample)  // binning: the integer mean of four
+          expected = (Ramp(2 * x, 2 * y) + Ramp(2 * x + 1, 2 * y) + Ramp(2 * x, 2 * y + 1) +
+                      Ramp(2 * x + 1, 2 * y + 1)) /
+                     4;
+        if (bytes == 1) expected >>= 4;
+        const uint32_t got = Pixel(frame, stride, height, x, y, c.order, bytes);
+        if (got != expected) {
+          ADD_FAILURE() << "at (" << x << ", " << y << ") expected " << expected << ", got " << got;
+          ++wrong;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(Acquisition, ModesFollowTheStateTable) {
+  auto camera = Make();
+  std::vector<uint8_t> frame(640 * 512);
+  const int32_t size = static_cast<int32_t>(frame.size());
+  // SnapShot in idle mode leaves it idle: preview may start afterwards.
+  EXPECT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  EXPECT_EQ(1, camera->StartPreview());
+  EXPECT_EQ(1, camera->StartPreview());  // already running
+  for (auto refused : {+[](CMorvex&m, uint8_t*, int32_t) { return m.Capture(); },
+                       +[](CMorvex&m, uint8_t*b, int32_t s) { return m.SnapShot(b, s, 1); },
+                       +[](CMorvex&m, uint8_t*b, int32_t s) { return m.Trigger(nullptr, b, s, 1); }}) {
+    EXPECT_EQ(0, refused(*camera, frame.data(), size));
+    EXPECT_EQ(kErrNotReady, camera->PopError());
+  }
+  EXPECT_EQ(1, camera->StopPreview());
+  // Capture mode: snapshots without stopping the stream; preview refused.
+  EXPECT_EQ(1, camera->Capture());
+  EXPECT_EQ(1, camera->Capture());
+  EXPECT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  EXPECT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  EXPECT_EQ(0, camera->StartPreview());
+  EXPECT_EQ(kErrNotReady, camera->PopError());
+  EXPECT_EQ(0, camera->Trigger(nullptr, nullptr, 0, 0));
+  EXPECT_EQ(kErrNotReady, camera->PopError());
+  EXPECT_EQ(1, camera->StopPreview());
+  // A buffer one byte short fails with 5; the image lock is free afterwards.
+  EXPECT_EQ(0, camera->SnapShot(frame.data(), size - 1, 1));
+  EXPECT_EQ(kErrBuffer, camera->PopError());
+  EXPECT_EQ(1, camera->GetImage(frame.data(), size, 1));
+}
+
+TEST_F(Acquisition, GetImageBeforePrepareFailsAndAfterCaptureSucceeds) {
+  auto camera = Make();
+  std::vector<uint8_t> frame(640 * 512);
+  EXPECT_EQ(0, camera->GetImage(frame.data(), static_cast<int32_t>(frame.size()), 1));
+  EXPECT_EQ(kErrBuffer, camera->PopError());
+  ASSERT_EQ(1, camera->Capture());
+  EXPECT_EQ(1, camera->GetImage(frame.data(), static_cast<int32_t>(frame.size()), 1));
+}
+
+TEST_F(Acquisition, CallBackPreviewAnnouncesEveryFrameWithItsDescription) {
+  auto camera = Make();
+  Messages messages;
+  std::vector<uint8_t> frame(640 * 512 * 2);
+  ASSERT_EQ(1, camera->SetColorMode(16));
+  ASSERT_EQ(1, camera->SetWaitTime(0));
+  ASSERT_EQ(1,
+            camera->CallBackPreview(Messages::kWindow, frame.data(), static_cast<int32_t>(frame.size()), 1));
+  const auto start = std::chrono::steady_clock::now();
+  while (messages.Frames() < 20 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(1, camera->StopPreview());
+  EXPECT_GE(messages.Frames(), 20);
+  EXPECT_TRUE(messages.Errors().empty());
+  const FrameDescription last = messages.Last();
+  EXPECT_EQ(0, last.reserved);
+  EXPECT_EQ(640, last.width);
+  EXPECT_EQ(512, last.height);
+  EXPECT_EQ(16, last.bits_per_pixel);
+  EXPECT_EQ(frame.data(), last.user_buffer);
+  EXPECT_EQ(Ramp(7, 3), Pixel(frame, 1280, 512, 7, 3, 1, 2));
+}
+
+TEST_F(Acquisition, ShortBufferAndUnplugArePostedAsErrors) {
+  auto camera = Make();
+  Messages messages;
+  std::vector<uint8_t> frame(640 * 512);
+  ASSERT_EQ(1, camera->SetWaitTime(0));
+  ASSERT_EQ(
+      1, camera->CallBackPreview(Messages::kWindow, frame.data(), static_cast<int32_t>(frame.size()) - 1, 1));
+  const auto start = std::chrono::steady_clock::now();
+  while (messages.Errors().size() < 3 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(0, messages.Frames());
+  for (int32_t code : messages.Errors()) EXPECT_EQ(kErrBuffer, code);
+  ASSERT_GE(messages.Errors().size(), 3u);
+
+  ASSERT_EQ(1, camera->StopPreview());
+  Messages after;
+  ASSERT_EQ(1,
+            camera->CallBackPreview(Messages::kWindow, frame.data(), static_cast<int32_t>(frame.size()), 1));
+  camera_->SetPresent(false);
+  const auto unplugged = std::chrono::steady_clock::now();
+  while (after.Errors().empty() && std::chrono::steady_clock::now() - unplugged < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const int32_t frames = after.Frames();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(std::vector<int32_t>{kErrStreamStopped}, after.Errors());
+  EXPECT_EQ(frames, after.Frames());  // nothing after the failure
+  EXPECT_EQ(1, camera->StopPreview());
+}
+
+TEST_F(Acquisition, TriggeredFramesArriveOnePerPulseAndStopIsPrompt) {
+  emulator::EmulatedCameraOptions options = RampOptions();
+  options.trigger_interval_ms = 250;
+  auto camera = Make(options);
+  Messages messages;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(1, camera->Trigger(Messages::kWindow, nullptr, 0, 0));
+  EXPECT_EQ(1, camera->Trigger(Messages::kWindow, nullptr, 0, 0));  // no second worker
+  while (messages.Frames() < 4 && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto elapsed =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  EXPECT_GE(messages.Frames(), 4);
+  EXPECT_LE(messages.Frames(), elapsed.count() / 250 + 1)
+      << "more frames than pulses in " << elapsed.count() << " ms";
+  EXPECT_EQ(0, messages.Last().frame_rate);
+  EXPECT_TRUE(messages.Errors().empty());
+  // No pulse comes any more: the stop does not wait out the 60 s trigger wait.
+  camera_->SetTriggerInterval(0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto stop = std::chrono::steady_clock::now();
+  EXPECT_EQ(1, camera->StopPreview());
+  EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(2));
+}
+
+TEST_F(Acquisition, ReleaseWhileFramesFlowJoinsTheWorker) {
+  for (int round = 0; round < 3; ++round) {
+    auto camera = Make();
+    Messages messages;
+    std::vector<uint8_t> frame(640 * 512);
+    ASSERT_EQ(1, camera->SetWaitTime(0));
+    ASSERT_EQ(
+        1, camera->CallBackPreview(Messages::kWindow, frame.data(), static_cast<int32_t>(frame.size()), 1));
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+      std::vector<uint8_t> copy(frame.size());
+      while (!done) camera->GetImage(copy.data(), static_cast<int32_t>(copy.size()), 0);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    done = true;
+    reader.join();
+    camera.reset();  // stops and joins the worker before anything is freed
+    const int32_t frames = messages.Frames();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(frames, messages.Frames());
+  }
+}
+
+}  // namespace
+}  // namespace morvex

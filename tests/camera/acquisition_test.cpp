@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -163,6 +164,29 @@ TEST_F(Acquisition, ModesFollowTheStateTable) {
   EXPECT_EQ(0, camera->SnapShot(frame.data(), size - 1, 1));
   EXPECT_EQ(kErrBuffer, camera->PopError());
   EXPECT_EQ(1, camera->GetImage(frame.data(), size, 1));
+}
+
+TEST_F(Acquisition, TheLastImageIsSavedUntilClose) {
+  auto camera = Make();
+  const std::string raw = platform::test::TempPath("snapshot.raw");
+  EXPECT_EQ(0, camera->SaveImage(raw.c_str(), 1));  // no frame yet
+  EXPECT_EQ(kErrNotReady, camera->PopError());
+  ASSERT_EQ(1, camera->SetColorMode(16));
+  std::vector<uint8_t> frame(640 * 512 * 2);
+  ASSERT_EQ(1, camera->SnapShot(frame.data(), static_cast<int32_t>(frame.size()), 1));
+  EXPECT_EQ(0, camera->SaveImage(raw.c_str(), 7));
+  ASSERT_EQ(1, camera->SaveImage(raw.c_str(), 1));
+  std::vector<uint8_t> saved(frame.size() + 1);
+  FILE* file = std::fopen(raw.c_str(), "rb");
+  ASSERT_NE(nullptr, file);
+  EXPECT_EQ(frame.size(), std::fread(saved.data(), 1, saved.size(), file));
+  std::fclose(file);
+  saved.resize(frame.size());
+  EXPECT_EQ(frame, saved);  // memory order: first sensor row first
+  ASSERT_EQ(1, camera->Close());
+  EXPECT_EQ(0, camera->SaveImage(raw.c_str(), 1));
+  EXPECT_EQ(kErrNotReady, camera->PopError());
+  std::remove(raw.c_str());
 }
 
 TEST_F(Acquisition, GetImageBeforePrepareFailsAndAfterCaptureSucceeds) {

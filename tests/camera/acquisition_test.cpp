@@ -217,7 +217,8 @@ TEST_F(Acquisition, CallBackPreviewAnnouncesEveryFrameWithItsDescription) {
   EXPECT_EQ(640, last.width);
   EXPECT_EQ(512, last.height);
   EXPECT_EQ(16, last.bits_per_pixel);
-  EXPECT_EQ(frame.data(), last.user_buffer);
+  const void* announced = last.user_buffer;  // a packed field: read by value
+  EXPECT_EQ(static_cast<const void*>(frame.data()), announced);
   EXPECT_EQ(Ramp(7, 3), Pixel(frame, 1280, 512, 7, 3, 1, 2));
 }
 

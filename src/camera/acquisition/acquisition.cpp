@@ -116,7 +116,11 @@ int32_t CMorvex::Trigger(platform::WindowHandle window, void* buffer, int32_t si
 int32_t CMorvex::StopPreview() {
   if (!RequireDevice()) return 0;
   run_state_.store(kStop);
-  if (mode_.exchange(kIdle) != kIdle) device_->StopStream(0);
+  const int32_t mode = mode_.exchange(kIdle);
+  // The trigger worker starts a counted transfer per frame: it ends (within
+  // one wait slice) before the stream is stopped, so the two never overlap.
+  if (mode == kTriggerMode) StopWorker();
+  if (mode != kIdle) device_->StopStream(0);
   StopWorker();
   StopRecorder();
   return 1;

@@ -151,6 +151,8 @@ bool WriteJpeg(const std::string& path, const imaging::CDibImage& image, int32_t
   if (out.get() == nullptr) return false;
   std::vector<uint8_t> row(static_cast<size_t>(image.width()) * (grey ? 1 : 3));
   jpeg_compress_struct info;
+  // Zeroed, so destroying after an early library error frees nothing stray.
+  std::memset(&info, 0, sizeof info);
   JpegErrors errors;
   info.err = jpeg_std_error(&errors.manager);
   errors.manager.error_exit = JpegFail;
@@ -292,9 +294,11 @@ bool WriteTiff(const std::string& path, const imaging::CDibImage& image) {
   TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
   const bool written = TIFFWriteEncodedStrip(tiff, 0, strip.data(), static_cast<tmsize_t>(strip.size())) ==
                        static_cast<tmsize_t>(strip.size());
+  // The directory is written at the flush; a failure there is a failed save too.
+  const bool complete = written && TIFFFlush(tiff) == 1;
   TIFFClose(tiff);
-  if (!written) std::remove(path.c_str());
-  return written;
+  if (!complete) std::remove(path.c_str());
+  return complete;
 }
 
 bool SaveImageFile(const std::string& path, const imaging::CDibImage& image, int32_t format) {

@@ -5,7 +5,6 @@
 #include "camera/preview/preview_window.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -20,89 +19,19 @@
 #include <vector>
 
 #include "imaging/dib_image.h"
+#include "screen_capture_win32.h"
 
 namespace morvex {
 namespace {
 
 using imaging::CDibImage;
+using test::Capture;
+using test::CaptureClient;
+using test::Pump;
+using test::WritePng;
 
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 512;
-
-void Pump(int ms = 100) {
-  const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-  do {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    Sleep(5);
-  } while (static_cast<int32_t>(GetTickCount() - end) < 0);
-}
-
-// The client area as blue, green, red bytes, first screen row first.
-struct Capture {
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<uint8_t> bgr;
-  const uint8_t* at(int32_t x, int32_t y) const { return &bgr[(static_cast<size_t>(y) * width + x) * 3]; }
-};
-
-Capture CaptureClient(HWND window) {
-  Capture capture;
-  RECT client;
-  GetClientRect(window, &client);
-  capture.width = client.right;
-  capture.height = client.bottom;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = capture.width;
-  info.bmiHeader.biHeight = -capture.height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HDC window_dc = GetDC(window);
-  HDC memory = CreateCompatibleDC(window_dc);
-  HBITMAP section = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, section);
-  BitBlt(memory, 0, 0, capture.width, capture.height, window_dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  capture.bgr.resize(static_cast<size_t>(capture.width) * capture.height * 3);
-  const auto* p = static_cast<const uint8_t*>(bits);
-  for (size_t i = 0; i < static_cast<size_t>(capture.width) * capture.height; ++i) {
-    for (int c = 0; c < 3; ++c) capture.bgr[i * 3 + c] = p[i * 4 + c];
-  }
-  SelectObject(memory, old);
-  DeleteObject(section);
-  DeleteDC(memory);
-  ReleaseDC(window, window_dc);
-  return capture;
-}
-
-void WritePng(const Capture& capture, const std::string& name) {
-  CreateDirectoryA(MORVEX_SCREENSHOT_DIR, nullptr);
-  const std::string path = std::string(MORVEX_SCREENSHOT_DIR) + "/" + name + ".png";
-  FILE* file = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(file, nullptr) << path;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, capture.width, capture.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_set_bgr(png);
-    for (int32_t y = 0; y < capture.height; ++y) {
-      png_write_row(png, const_cast<png_bytep>(capture.at(0, y)));
-    }
-    png_write_end(png, nullptr);
-  } else {
-    ADD_FAILURE() << "could not write " << path;
-  }
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
-}
 
 // Test frames: values depend on column and row, so a missing flip, swapped
 // channels or a wrong scale show. `Expected` gives blue, green, red of the

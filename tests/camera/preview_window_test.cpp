@@ -356,10 +356,13 @@ TEST_F(PreviewWindowTest, WindowClosedByTheUserIsNoLongerDrawn) {
   const std::string name = ClassName(window);
   SendMessageA(window, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(window_->exists());
   auto frame = MakeFrame(24);
   window_->Draw(*frame);
-  window_->Destroy();
+  // The next start makes a new window; the old class is gone.
+  ASSERT_TRUE(window_->Create(&owner_, PreviewPlacement{}, kWidth, kHeight));
   EXPECT_FALSE(ClassRegistered(name));
+  EXPECT_NE(ClassName(Handle()), name);
 }
 
 }  // namespace

@@ -46,6 +46,7 @@ struct ShownFrame {
   std::vector<uint8_t> pixels;
   bool valid = false;
 };
+static_assert(sizeof(ShownFrame{}.info) == sizeof(imaging::DibInfo));
 
 struct SharedState {
   std::mutex lock;  // the worker draws under it; WM_PAINT only tries it
@@ -142,7 +143,8 @@ class Win32PreviewWindow final : public PreviewWindow {
 
   bool Create(const void* owner, const PreviewPlacement& placement, int32_t client_width,
               int32_t client_height) override;
-  bool exists() const override { return window_ != nullptr; }
+  // A window the user closed no longer counts.
+  bool exists() const override { return window_ != nullptr && IsWindow(window_); }
   void Prepare(int32_t width, int32_t height) override;
   void Draw(const imaging::CDibImage& image) override;
   void Destroy() override;
@@ -162,7 +164,8 @@ class Win32PreviewWindow final : public PreviewWindow {
 
 bool Win32PreviewWindow::Create(const void* owner, const PreviewPlacement& placement, int32_t client_width,
                                 int32_t client_height) {
-  if (window_ != nullptr) return true;
+  if (exists()) return true;
+  Destroy();  // what a window closed by the user left: its class
   const bool child = placement.parent != nullptr;
   if (!child && placement.none()) return false;
 

@@ -1,7 +1,5 @@
 // The camera instance against emulated cameras: initialisation, selection,
 // naming, camera information, settings persistence and direct device access.
-#include "camera/morvex.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "imaging/dib_image.h"
@@ -23,7 +22,8 @@ constexpr uint16_t kSensorMirrorRegister = 0x0404;  // bit 0 vertical, bit 1 hor
 constexpr uint16_t kSerialAddress = 0x1040;
 
 std::string UniqueMapping() {
-  static std::mt19937 random(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937 random(
+      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   static int serial = 0;
   return "MorvexCameraTest-" + std::to_string(random()) + "-" + std::to_string(++serial);
 }
@@ -380,7 +380,8 @@ TEST_F(CameraInstance, SerialNumberRoundTripsThroughTheEeprom) {
   ASSERT_EQ(1, camera->Initialize(nullptr));
   const char serial[] = "QX-2026-0815";
   for (size_t i = 0; i < sizeof serial; ++i)
-    ASSERT_EQ(1, camera->WriteSromId(kSerialAddress + static_cast<int32_t>(i), 0x300 | static_cast<uint8_t>(serial[i])));
+    ASSERT_EQ(1, camera->WriteSromId(kSerialAddress + static_cast<int32_t>(i),
+                                     0x300 | static_cast<uint8_t>(serial[i])));
   EXPECT_EQ('Q', port_.camera(0).PeekEeprom(kSerialAddress));
   int32_t flag = 0;
   EXPECT_EQ('X', camera->ReadSromId(0x10000 | (kSerialAddress + 1), &flag));

@@ -360,11 +360,4 @@ int32_t CMorvex::GetImage(void* buffer, int32_t size, int32_t row_order) {
   return CopyToUserBuffer(*output, buffer, size, row_order, false) ? 1 : 0;
 }
 
-int32_t CMorvex::SetPreviewWindow(platform::WindowHandle parent, int32_t x, int32_t y, int32_t width,
-                                  int32_t height) {
-  if (!RequireDevice()) return 0;
-  preview_placement_ = PreviewPlacement{parent, x, y, width, height};
-  return 1;
-}
-
 }  // namespace morvex

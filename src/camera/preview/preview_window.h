@@ -15,13 +15,14 @@ class CDibImage;
 }
 
 // Where Morvex_SetPreviewWindow asked the window to go. All five zero means
-// "no preview window": frames flow without one.
+// "no preview window": frames flow without one. A new instance opens a
+// top-level window.
 struct PreviewPlacement {
   platform::WindowHandle parent = nullptr;
   int32_t x = 0;
   int32_t y = 0;
-  int32_t width = 0;
-  int32_t height = 0;
+  int32_t width = 640;
+  int32_t height = 512;
 
   bool none() const { return parent == nullptr && x == 0 && y == 0 && width == 0 && height == 0; }
 };

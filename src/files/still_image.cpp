@@ -192,23 +192,12 @@ void PngFail(png_structp png, png_const_charp message) {
 
 bool WritePng(const std::string& path, const imaging::CDibImage& image) {
   const int32_t bits = image.bits_per_pixel();
-  int colour_type;
-  switch (bits) {
-    case 8:
-    case 16:
-      colour_type = PNG_COLOR_TYPE_GRAY;
-      break;
-    case 24:
-    case 48:
-      colour_type = PNG_COLOR_TYPE_RGB;
-      break;
-    case 32:
-    case 64:
-      colour_type = PNG_COLOR_TYPE_RGB_ALPHA;
-      break;
-    default:
-      return false;
-  }
+  // Fixed before the setjmp below, so a longjmp cannot clobber it.
+  const int colour_type = bits == 8 || bits == 16    ? PNG_COLOR_TYPE_GRAY
+                          : bits == 24 || bits == 48 ? PNG_COLOR_TYPE_RGB
+                          : bits == 32 || bits == 64 ? PNG_COLOR_TYPE_RGB_ALPHA
+                                                     : -1;
+  if (colour_type < 0) return false;
   if (image.empty()) return false;
   const bool wide = bits == 16 || bits == 48 || bits == 64;
   OutputFile out(path);

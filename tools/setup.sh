@@ -26,36 +26,21 @@ qemu_ok() {
 if [ ! -f "$stamp" ] || ! dpkg -s "${packages[@]}" >/dev/null 2>&1 || ! qemu_ok; then
   export DEBIAN_FRONTEND=noninteractive
   dpkg --add-architecture i386
-  # Source packages of the image libraries come from Debian itself.
-  src=/etc/apt/sources.list.d/morvex-deb-src.sources
-  if [ ! -f "$src" ]; then
-    cat >"$src" <<'SRC'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  fi
+  # Source packages of the image libraries, and qemu from backports, come
+  # from the same Debian archives the machine is already configured with.
   # Where the host refuses 32-bit programs, Wine runs under qemu-i386; the
   # emulator from backports runs Wine's threads reliably and several times
   # faster than Debian 12's own.
-  backports=/etc/apt/sources.list.d/morvex-backports.sources
-  if [ ! -f "$backports" ]; then
-    cat >"$backports" <<'SRC'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SRC
-  fi
+  for kind in deb-src backports; do
+    list=/etc/apt/sources.list.d/morvex-$kind.sources
+    [ -f "$list" ] && continue
+    entries=$(bash "$here/apt-sources.sh" "$kind")
+    if [ -z "$entries" ]; then
+      echo "setup: no Debian archive is configured in /etc/apt (needed for the $kind entries)" >&2
+      exit 1
+    fi
+    printf '%s\n' "$entries" >"$list"
+  done
   log "apt-get update"
   apt-get update -qq || apt-get update -qq || true
   log "installing packages"

@@ -204,6 +204,8 @@ class CMorvex {
   void SendPrepareSettings();
   bool SizeImages(int32_t width, int32_t height);
   imaging::FrameImages ImageSet() const;
+  // Where each frame goes: the callback window and the user buffer.
+  void SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order);
   // The preview window unless the placement says none; records kErrWindow.
   bool CreatePreviewWindow();
   bool StartWorker();

@@ -27,10 +27,7 @@ constexpr uint32_t kRateIntervalMs = 1000;
 
 // --- Starting and stopping -------------------------------------------------------
 
-int32_t CMorvex::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
-
-int32_t CMorvex::CallBackPreview(platform::WindowHandle window, void* buffer, int32_t size,
-                                 int32_t row_order) {
+void CMorvex::SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order) {
   {
     std::lock_guard<std::mutex> lock(error_lock_);
     callback_window_ = window;
@@ -41,6 +38,13 @@ int32_t CMorvex::CallBackPreview(platform::WindowHandle window, void* buffer, in
     user_buffer_size_ = size;
     user_row_order_ = row_order;
   }
+}
+
+int32_t CMorvex::Preview() { return CallBackPreview(nullptr, nullptr, 0, 0); }
+
+int32_t CMorvex::CallBackPreview(platform::WindowHandle window, void* buffer, int32_t size,
+                                 int32_t row_order) {
+  SetFrameTarget(window, buffer, size, row_order);
   if (!CreatePreviewWindow()) return 0;
   if (!StartPreview()) {
     Close();
@@ -85,16 +89,7 @@ int32_t CMorvex::Trigger(platform::WindowHandle window, void* buffer, int32_t si
     return 0;
   }
   if (mode == kTriggerMode) return 1;  // one trigger worker at a time
-  {
-    std::lock_guard<std::mutex> lock(error_lock_);
-    callback_window_ = window;
-  }
-  {
-    std::lock_guard<std::mutex> lock(frame_lock_);
-    user_buffer_ = buffer;
-    user_buffer_size_ = size;
-    user_row_order_ = row_order;
-  }
+  SetFrameTarget(window, buffer, size, row_order);
   if (!CreatePreviewWindow()) return 0;
   if (!Prepare()) {
     Close();

@@ -90,7 +90,9 @@ TEST_F(Stills, BmpAndRawHoldTheRowsInTheirOrder) {
     EXPECT_EQ('M', bmp[1]);
     EXPECT_EQ(offset, static_cast<uint32_t>(bmp[10] | bmp[11] << 8));
     EXPECT_EQ(bits, bmp[28]);
-    if (bits == 8) EXPECT_EQ(200, bmp[54 + 4 * 200 + 1]);  // the grey palette
+    if (bits == 8) {
+      EXPECT_EQ(200, bmp[54 + 4 * 200 + 1]);  // the grey palette
+    }
     // The file's first row is the picture's bottom row.
     EXPECT_EQ(0, std::memcmp(&bmp[offset], image.row(kHeight - 1), image.stride()));
     EXPECT_EQ(0, std::memcmp(&bmp[bmp.size() - image.stride()], image.row(0), image.stride()));

@@ -2,6 +2,10 @@
 # Builds the static i686 MinGW image libraries (libjpeg-turbo with the jpeg 8
 # API, libpng, libtiff) and GoogleTest from Debian 12 sources into a cache
 # outside the repository, keyed by source version. A second run reuses it.
+# The sources are unpacked with Debian's patches applied: the DLL links these
+# libraries statically and ships them, security fixes included. Any failure
+# stops the script with the tail of the failing step's log, and the cache is
+# marked complete only after every library is installed.
 set -euo pipefail
 cache_root=${MORVEX_DEPS_CACHE:-/var/cache/morvex-deps}
 triple=i686-w64-mingw32
@@ -58,27 +62,42 @@ log "fetching Debian sources"
 chmod 755 "$work"
 for p in libjpeg-turbo libpng1.6 tiff; do fetch_source "$p" >>"$work/versions"; done
 cat "$work/versions"
-for dsc in *.dsc; do dpkg-source -x --skip-patches "$dsc" >/dev/null 2>&1 || dpkg-source -x "$dsc" >/dev/null; done
+logs="$cache_root/$triple/logs"
+mkdir -p "$logs"
+step() {  # name command...: runs one step, its output in the log
+  local name=$1 log="$logs/$1.log"
+  shift
+  if ! "$@" >"$log" 2>&1; then
+    echo "build-deps-mingw: $name failed; the end of $log:" >&2
+    tail -n 30 "$log" >&2
+    exit 1
+  fi
+}
+for dsc in *.dsc; do step "unpack-${dsc%%_*}" dpkg-source -x "$dsc"; done
 
 log "libjpeg-turbo"
-cmake -S libjpeg-turbo-*/ -B b-jpeg "${common[@]}" -DWITH_JPEG8=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
-  -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF >/dev/null
-cmake --build b-jpeg -j "$jobs" >/dev/null && cmake --install b-jpeg >/dev/null
+step b-jpeg-configure cmake -S libjpeg-turbo-*/ -B b-jpeg "${common[@]}" -DWITH_JPEG8=ON -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+  -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF
+step b-jpeg-build cmake --build b-jpeg -j "$jobs"
+step b-jpeg-install cmake --install b-jpeg
 
 log "libpng"
-cmake -S libpng1.6-*/ -B b-png "${common[@]}" "${zlib_args[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
-  -DPNG_EXECUTABLES=OFF >/dev/null
-cmake --build b-png -j "$jobs" >/dev/null && cmake --install b-png >/dev/null
+step b-png-configure cmake -S libpng1.6-*/ -B b-png "${common[@]}" "${zlib_args[@]}" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+  -DPNG_EXECUTABLES=OFF
+step b-png-build cmake --build b-png -j "$jobs"
+step b-png-install cmake --install b-png
 
 log "libtiff"
-cmake -S tiff-*/ -B b-tiff "${common[@]}" "${zlib_args[@]}" -Dzlib=ON -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlzma=OFF \
+step b-tiff-configure cmake -S tiff-*/ -B b-tiff "${common[@]}" "${zlib_args[@]}" -Dzlib=ON -Djpeg=OFF -Dold-jpeg=OFF -Djbig=OFF -Dlzma=OFF \
   -Dzstd=OFF -Dwebp=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=OFF -Dcxx=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF \
-  -Dtiff-contrib=OFF -Dtiff-docs=OFF >/dev/null
-cmake --build b-tiff -j "$jobs" >/dev/null && cmake --install b-tiff >/dev/null
+  -Dtiff-contrib=OFF -Dtiff-docs=OFF
+step b-tiff-build cmake --build b-tiff -j "$jobs"
+step b-tiff-install cmake --install b-tiff
 
 log "GoogleTest $v_gtest"
-cmake -S /usr/src/googletest -B b-gtest "${common[@]}" -Dgtest_disable_pthreads=OFF >/dev/null
-cmake --build b-gtest -j "$jobs" >/dev/null && cmake --install b-gtest >/dev/null
+step b-gtest-configure cmake -S /usr/src/googletest -B b-gtest "${common[@]}" -Dgtest_disable_pthreads=OFF
+step b-gtest-build cmake --build b-gtest -j "$jobs"
+step b-gtest-install cmake --install b-gtest
 
 cp "$work/versions" "$prefix/versions.txt"
 touch "$prefix/.complete"

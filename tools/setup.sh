@@ -7,8 +7,13 @@ stamp=/var/lib/morvex-setup.v2
 
 log() { printf '== %s\n' "$*"; }
 
+if [ "$(id -u)" -ne 0 ]; then
+  echo "setup: run this as root (it installs Debian packages and fills /var/cache/morvex-deps)" >&2
+  exit 1
+fi
+
 packages=(
-  build-essential cmake ninja-build pkg-config file python3 dpkg-dev ca-certificates
+  build-essential cmake ninja-build ccache pkg-config file python3 dpkg-dev ca-certificates
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   libz-mingw-w64-dev
   wine wine32 xvfb xauth
@@ -42,7 +47,10 @@ if [ ! -f "$stamp" ] || ! dpkg -s "${packages[@]}" >/dev/null 2>&1 || ! qemu_ok;
     printf '%s\n' "$entries" >"$list"
   done
   log "apt-get update"
-  apt-get update -qq || apt-get update -qq || true
+  if ! apt-get update -qq && ! apt-get update -qq; then
+    echo "setup: apt-get update failed: check the network and the archives in /etc/apt" >&2
+    exit 1
+  fi
   log "installing packages"
   apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
   apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null

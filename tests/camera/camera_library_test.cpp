@@ -332,13 +332,6 @@ TEST_F(Child, NoCamera) {
 int main(int argc, char** argv) {
   bool child = false;
   for (int i = 1; i < argc; ++i) child = child || std::strcmp(argv[i], "--child") == 0;
-#ifndef MORVEX_WIN32
-  // The library and this program share one private settings file.
-  if (!child) {
-    char directory[] = "/tmp/morvex-camera-library-XXXXXX";
-    if (mkdtemp(directory) != nullptr) setenv("HOME", directory, 1);
-  }
-#endif
   ::testing::InitGoogleTest(&argc, argv);
   if (!child) ::testing::GTEST_FLAG(filter) = "Library.*";
   return RUN_ALL_TESTS();

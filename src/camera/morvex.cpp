@@ -3,11 +3,12 @@
 #include <cstring>
 #include <new>
 
+#include "camera/default_port.h"
 #include "camera/morvex_internal.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "imaging/dib_image.h"
 #include "platform/device_notification.h"
-#include "usb/driver_ports.h"
+#include "platform/trace.h"
 
 namespace morvex {
 
@@ -168,6 +169,7 @@ bool CMorvex::RequireBuffers() {
 // --- Lifetime and selection ----------------------------------------------------------
 
 int32_t CMorvex::Initialize(platform::WindowHandle window) {
+  platform::EnableTrace(store_.TraceCategories());
   cpu_info_ = imaging::GetCpuInfo();
   DestroyDeviceAndImages();
   // Without a device object the instance stays as constructed: every

@@ -102,9 +102,7 @@ class CMorvexZ3U2Base {
 
   // `port` and `clock` reach the cameras and time; tests pass an emulator and
   // a simulated clock. `mapping_name` names the shared device table.
-  explicit CMorvexZ3U2Base(platform::DriverPort& port = DefaultDriverPort(),
-                           platform::Clock& clock = platform::SystemClock(),
-                           const char* mapping_name = nullptr);
+  CMorvexZ3U2Base(platform::DriverPort& port, platform::Clock& clock, const char* mapping_name = nullptr);
   CMorvexZ3U2Base(const CMorvexZ3U2Base&) = delete;
   CMorvexZ3U2Base& operator=(const CMorvexZ3U2Base&) = delete;
 

@@ -4,10 +4,6 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/fx3_driver_port.h"
-#ifdef MORVEX_WITH_EMULATOR
-#include "emulator/emulator.h"
-#endif
 
 namespace morvex {
 namespace {
@@ -108,18 +104,6 @@ IoResult MergedDriverPort::GetResult(Handle handle, AsyncIo& io, bool wait) {
   AsyncIo* inner_io = static_cast<CompositeAsyncIo&>(io).bound();
   if (!composite || !inner_io) return IoResult{false, platform::kErrorInvalidHandle, 0};
   return composite->source->GetResult(composite->inner, *inner_io, wait);
-}
-
-DriverPort& DefaultDriverPort() {
-  // The FX3 driver first, then the emulated cameras configured right now.
-  static MergedDriverPort port([fx3 = std::shared_ptr<DriverPort>(platform::CreateFx3DriverPort())] {
-    std::vector<std::shared_ptr<DriverPort>> sources{fx3};
-#ifdef MORVEX_WITH_EMULATOR
-    if (auto emulated = emulator::ConfiguredPort()) sources.push_back(std::move(emulated));
-#endif
-    return sources;
-  });
-  return port;
 }
 
 }  // namespace morvex

@@ -1,5 +1,5 @@
-// The driver port the library uses unless told otherwise: the FX3 driver and
-// the emulated cameras side by side, so both kinds can be attached at once.
+// Several driver ports behind one: the camera instance puts the FX3 driver
+// and the emulated cameras side by side, so both kinds can be attached at once.
 #pragma once
 
 #include <functional>
@@ -37,9 +37,5 @@ class MergedDriverPort : public platform::DriverPort {
   std::mutex mutex_;
   std::map<std::string, std::shared_ptr<platform::DriverPort>> routes_;
 };
-
-// Process-wide. Enumeration lists the FX3 driver's interfaces, then the
-// emulated ones; every handle reaches the source that reported its path.
-platform::DriverPort& DefaultDriverPort();
 
 }  // namespace morvex

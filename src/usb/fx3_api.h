@@ -133,8 +133,7 @@ class CFx3Api {
  public:
   using Handle = platform::DriverPort::Handle;
 
-  explicit CFx3Api(platform::DriverPort& port = DefaultDriverPort(), platform::Clock& clock = platform::SystemClock(),
-                   const char* mapping_name = nullptr);
+  CFx3Api(platform::DriverPort& port, platform::Clock& clock, const char* mapping_name = nullptr);
   virtual ~CFx3Api();
   CFx3Api(const CFx3Api&) = delete;
   CFx3Api& operator=(const CFx3Api&) = delete;

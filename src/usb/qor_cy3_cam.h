@@ -97,8 +97,7 @@ constexpr uint32_t kMemoryWriteMagic = 0x57335551;  // "QU3W"
 class CQorCy3Cam : public CFx3Api, public CControllerBase {
  public:
   // `interface_guid` replaces the driver's default interface class when given.
-  explicit CQorCy3Cam(platform::DriverPort& port = DefaultDriverPort(),
-                      platform::Clock& clock = platform::SystemClock(), const platform::Guid* interface_guid = nullptr,
+  CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock, const platform::Guid* interface_guid = nullptr,
                       const char* mapping_name = nullptr);
   ~CQorCy3Cam() override;
 

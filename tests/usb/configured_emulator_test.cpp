@@ -1,6 +1,6 @@
 // Emulated cameras configured the way a user configures them: values under
-// the emulator's registry key, reached through the library's default driver
-// port, the same code path an application's calls take.
+// the emulator's registry key, read by the same port the library's default
+// driver port puts beside the FX3 driver.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "emulator/emulator.h"
 #include "platform/settings_store.h"
 #include "platform/test_namespace.h"
 #include "test_paths.h"
 #include "test_support.h"
-#include "usb/driver_ports.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
@@ -71,7 +71,9 @@ TEST_F(ConfiguredEmulator, TwoCamerasFromTheRegistryIdentifyAndStreamRampFrames)
   ASSERT_TRUE(root.SetDword("Cameras", 2));
 
   const std::string mapping = testing::UniqueMappingName("configured");
-  CQorCy3Cam cam(DefaultDriverPort(), platform::SystemClock(), nullptr, mapping.c_str());
+  const std::shared_ptr<platform::DriverPort> port = emulator::ConfiguredPort();
+  ASSERT_TRUE(port) << "two cameras are configured";
+  CQorCy3Cam cam(*port, platform::SystemClock(), nullptr, mapping.c_str());
   ASSERT_EQ(cam.EnumerateDevices(), 2);
   ASSERT_EQ(cam.PrepareTransfers(), 1);
   for (int index = 0; index < 2; ++index) {

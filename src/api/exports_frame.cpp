@@ -4,6 +4,7 @@
 #include <new>
 
 #include "api/export_pattern.h"
+#include "morvex_version.h"
 
 using morvex::CMorvex;
 using morvex::api::Dispatch;
@@ -11,7 +12,7 @@ using morvex::api::Registry;
 
 namespace {
 
-constexpr int kDllVersion = 35194145;  // 2.19.5.21
+constexpr int kDllVersion = MORVEX_VERSION_PACKED;
 static_assert(kDllVersion == MORVEX_DLL_VERSION, "public version constant");
 
 // Body shared by the family entry points that only tell the application.

@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "platform/text.h"
+#include "platform/trace.h"
 
 namespace morvex::device_trace {
 namespace {
@@ -18,10 +18,7 @@ void Emit(const CQorCy3Cam* /*controller*/, const char* line) {
     std::lock_guard<std::mutex> lock(g_observer_lock);
     if (g_observer) g_observer(line, g_context);
   }
-#ifndef NDEBUG
-  platform::DebugOutput(line);
-  platform::DebugOutput("\n");
-#endif
+  MORVEX_TRACE(platform::kTraceDevice, "%s", line);
 }
 
 void SetObserver(Observer observer, void* context) {

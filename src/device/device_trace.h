@@ -1,5 +1,5 @@
-// The device layer's diagnostic trace. Lines go to a sink that discards them;
-// a debug build prints them to the debugger output for the developer.
+// The device layer's diagnostic trace: lines go to the run-time trace's
+// "device" category and to an observer that tests set.
 #pragma once
 
 namespace morvex {

@@ -16,8 +16,7 @@ bool NarrowToWide(const char* text, wchar_t* out, size_t out_chars);
 // Number of wide characters `text` needs including its terminator; 0 on error.
 size_t WideLengthOf(const char* text);
 
-// OutputDebugStringA; natively written to stderr when MORVEX_TRACE is set at
-// build time, otherwise discarded.
+// OutputDebugStringA; natively standard error while any trace is on.
 void DebugOutput(const char* text);
 
 }  // namespace morvex::platform

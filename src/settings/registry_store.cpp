@@ -216,6 +216,13 @@ int32_t RegistryStore::SaveGrey(int32_t camera, const GreyRecord& record) {
   return WriteDwords(key, kGreyNames, values, 9) ? 1 : 0;
 }
 
+uint32_t RegistryStore::TraceCategories() const {
+  platform::SettingsKey base;
+  uint32_t categories = 0;
+  if (!base.Open(base_key_) || !base.QueryDword("Trace", &categories)) return 0;
+  return categories;
+}
+
 bool RegistryStore::ReadSizePresets(std::vector<SizeEntry>* presets) {
   {
     platform::SettingsKey base;

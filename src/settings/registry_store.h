@@ -154,6 +154,10 @@ class RegistryStore {
   // Writes the entries as Size_00, Size_01, ... and the five format values.
   int32_t WriteCameraSizes(int32_t camera, const std::vector<SizeEntry>& sizes, const FormatValues& format);
 
+  // The base key's "Trace" value: the trace categories to switch on, 0 when
+  // it is missing.
+  uint32_t TraceCategories() const;
+
  private:
   std::string base_key_;
 };

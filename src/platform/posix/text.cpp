@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/trace.h"
+
 namespace morvex::platform {
 
 namespace {
@@ -125,11 +127,8 @@ size_t WideLengthOf(const char* text) {
 }
 
 void DebugOutput(const char* text) {
-#ifdef MORVEX_TRACE
-  if (text) std::fputs(text, stderr);
-#else
-  (void)text;
-#endif
+  // Natively there is no debugger output: standard error, once tracing is on.
+  if (text && g_trace_categories.load(std::memory_order_relaxed) != 0) std::fputs(text, stderr);
 }
 
 }  // namespace morvex::platform

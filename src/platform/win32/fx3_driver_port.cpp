@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "platform/trace.h"
+
 namespace morvex::platform {
 namespace {
 
@@ -107,6 +109,15 @@ class Fx3DriverPort : public DriverPort {
     return io;
   }
 
+  // The system's code is the port's result; its detail goes to the trace,
+  // except for the pending states that are part of normal overlapped work.
+  static IoResult Failed(const char* what, uint32_t code, DWORD error, DWORD bytes) {
+    if (error != ERROR_IO_PENDING && error != ERROR_IO_INCOMPLETE)
+      MORVEX_TRACE(kTraceUsb, "%s of control code 0x%08X failed: system error %lu", what, code,
+                   static_cast<unsigned long>(error));
+    return IoResult{false, error, bytes};
+  }
+
   IoResult IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out, uint32_t out_size,
                      AsyncIo* io) override {
     auto* fx3 = static_cast<Fx3Handle*>(handle);
@@ -117,12 +128,12 @@ class Fx3DriverPort : public DriverPort {
       auto* async = static_cast<Fx3AsyncIo*>(io);
       if (DeviceIoControl(fx3->file, code, input, in_size, out, out_size, &bytes, async->Prepare()))
         return IoResult{true, kErrorSuccess, bytes};
-      return IoResult{false, GetLastError(), 0};
+      return Failed("DeviceIoControl", code, GetLastError(), 0);
     }
     if (!fx3->overlapped) {
       if (DeviceIoControl(fx3->file, code, input, in_size, out, out_size, &bytes, nullptr))
         return IoResult{true, kErrorSuccess, bytes};
-      return IoResult{false, GetLastError(), 0};
+      return Failed("DeviceIoControl", code, GetLastError(), 0);
     }
     // A synchronous request on an overlapped handle still needs an OVERLAPPED
     // of its own; wait for it here.
@@ -131,9 +142,9 @@ class Fx3DriverPort : public DriverPort {
     if (DeviceIoControl(fx3->file, code, input, in_size, out, out_size, &bytes, local.Prepare()))
       return IoResult{true, kErrorSuccess, bytes};
     const DWORD error = GetLastError();
-    if (error != ERROR_IO_PENDING) return IoResult{false, error, 0};
+    if (error != ERROR_IO_PENDING) return Failed("DeviceIoControl", code, error, 0);
     if (GetOverlappedResult(fx3->file, local.overlapped(), &bytes, TRUE)) return IoResult{true, kErrorSuccess, bytes};
-    return IoResult{false, GetLastError(), bytes};
+    return Failed("GetOverlappedResult", code, GetLastError(), bytes);
   }
 
   IoResult GetResult(Handle handle, AsyncIo& io, bool wait) override {
@@ -143,7 +154,7 @@ class Fx3DriverPort : public DriverPort {
     DWORD bytes = 0;
     if (GetOverlappedResult(fx3->file, async.overlapped(), &bytes, wait ? TRUE : FALSE))
       return IoResult{true, kErrorSuccess, bytes};
-    return IoResult{false, GetLastError(), bytes};
+    return Failed("GetOverlappedResult", 0, GetLastError(), bytes);
   }
 };
 

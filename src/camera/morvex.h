@@ -23,6 +23,7 @@
 #include "camera/image_settings.h"
 #include "camera/preview/preview_window.h"
 #include "camera/records.h"
+#include "files/config_file.h"
 #include "imaging/cpu_info.h"
 #include "imaging/frame_pipeline.h"
 #include "platform/clock.h"
@@ -156,10 +157,7 @@ class CMorvex {
   int32_t Record(const char* path, int32_t duration_ms, int32_t show_preview);
   int32_t LoadConfigFile(const char* path);
   // The pairs of the last configuration file read, in file order.
-  struct ConfigPair {
-    int32_t first;
-    int32_t second;
-  };
+  using ConfigPair = files::ConfigPair;
   std::vector<ConfigPair> config_list() const;
   int32_t CameraDialog(platform::WindowHandle owner);
   int32_t AnalogDialog(platform::WindowHandle owner);

@@ -190,9 +190,18 @@ void PngFail(png_structp png, png_const_charp message) {
 
 }  // namespace
 
+// libpng leaves a failed call by longjmp to the recovery point set here; the
+// writer's own variables live in the caller's frame, which setjmp cannot
+// clobber.
+template <typename Body>
+bool RunPngGuarded(png_structp png, Body&& body) {
+  if (setjmp(png_jmpbuf(png)) != 0) return false;
+  body();
+  return true;
+}
+
 bool WritePng(const std::string& path, const imaging::CDibImage& image) {
   const int32_t bits = image.bits_per_pixel();
-  // Fixed before the setjmp below, so a longjmp cannot clobber it.
   const int colour_type = bits == 8 || bits == 16    ? PNG_COLOR_TYPE_GRAY
                           : bits == 24 || bits == 48 ? PNG_COLOR_TYPE_RGB
                           : bits == 32 || bits == 64 ? PNG_COLOR_TYPE_RGB_ALPHA
@@ -206,31 +215,33 @@ bool WritePng(const std::string& path, const imaging::CDibImage& image) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngFail, nullptr);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
-  const size_t row_bytes = static_cast<size_t>(image.width()) * static_cast<size_t>(bits / 8);
-  std::vector<uint8_t> row(row_bytes);
-  if (info == nullptr || setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_write_struct(&png, info != nullptr ? &info : nullptr);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
     return false;
   }
-  png_init_io(png, out.get());
-  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()),
-               wide ? 16 : 8, colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-               PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  if (colour_type != PNG_COLOR_TYPE_GRAY) png_set_bgr(png);
-  for (int32_t y = 0; y < image.height(); ++y) {
-    std::memcpy(row.data(), image.row(y), row_bytes);
-    if (bits == 32)  // opaque: the never-written fourth byte is 0
-      for (size_t x = 3; x < row_bytes; x += 4) row[x] = static_cast<uint8_t>(~row[x]);
-    if (bits == 64)
-      for (size_t x = 6; x < row_bytes; x += 8) row[x] = row[x + 1] = 0xFF;
-    if (wide)  // PNG samples are big-endian
-      for (size_t x = 0; x + 1 < row_bytes; x += 2) std::swap(row[x], row[x + 1]);
-    png_write_row(png, row.data());
-  }
-  png_write_end(png, info);
+  const size_t row_bytes = static_cast<size_t>(image.width()) * static_cast<size_t>(bits / 8);
+  std::vector<uint8_t> row(row_bytes);
+  const bool written = RunPngGuarded(png, [&] {
+    png_init_io(png, out.get());
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width()), static_cast<png_uint_32>(image.height()),
+                 wide ? 16 : 8, colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    if (colour_type != PNG_COLOR_TYPE_GRAY) png_set_bgr(png);
+    for (int32_t y = 0; y < image.height(); ++y) {
+      std::memcpy(row.data(), image.row(y), row_bytes);
+      if (bits == 32)  // opaque: the never-written fourth byte is 0
+        for (size_t x = 3; x < row_bytes; x += 4) row[x] = static_cast<uint8_t>(~row[x]);
+      if (bits == 64)
+        for (size_t x = 6; x < row_bytes; x += 8) row[x] = row[x + 1] = 0xFF;
+      if (wide)  // PNG samples are big-endian
+        for (size_t x = 0; x + 1 < row_bytes; x += 2) std::swap(row[x], row[x + 1]);
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+  });
   png_destroy_write_struct(&png, &info);
-  return out.Finish();
+  return written && out.Finish();
 }
 
 bool WriteTiff(const std::string& path, const imaging::CDibImage& image) {

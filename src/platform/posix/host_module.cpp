@@ -14,4 +14,6 @@ std::string HostExecutablePath() {
 
 void KeepModuleLoaded() {}
 
+bool ModuleResource(int, const char*, const uint8_t**, uint32_t*) { return false; }
+
 }  // namespace morvex::platform

@@ -19,4 +19,19 @@ void KeepModuleLoaded() {
                      reinterpret_cast<LPCSTR>(&KeepModuleLoaded), &module);
 }
 
+bool ModuleResource(int name, const char* type, const uint8_t** data, uint32_t* size) {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCSTR>(&ModuleResource), &module))
+    return false;
+  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(name), type);
+  if (found == nullptr) return false;
+  HGLOBAL loaded = LoadResource(module, found);
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  if (bytes == nullptr) return false;
+  *data = static_cast<const uint8_t*>(bytes);
+  *size = SizeofResource(module, found);
+  return true;
+}
+
 }  // namespace morvex::platform

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -64,7 +65,7 @@ TEST_F(ProcessTool, BadArgumentsExitWithTwo) {
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--grey-offsets", "1,2,3,-256", in_,
        out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--window", "641,0", in_, out_},
-      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--format", "png", in_, out_},
+      {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--format", "gif", in_, out_},
       {"--width", "4", "--height", "4", "--bits", "8", "--mode", "0", "--mask"},
   };
   for (const auto& args : bad) {
@@ -137,6 +138,28 @@ TEST_F(ProcessTool, ColourRunWithGainsAndMirror) {
     EXPECT_EQ(out[4 * p + 1], 100);
     EXPECT_EQ(out[4 * p + 2], (1600 * 192) >> 11);
     EXPECT_EQ(out[4 * p + 3], 0);
+  }
+}
+
+TEST_F(ProcessTool, OutputFormatsCarryTheirSignatures) {
+  std::vector<uint8_t> frame(8 * 4 * 2);
+  for (size_t i = 0; i < frame.size(); i += 2) frame[i + 1] = 0x0F;  // samples 0x0F00, little-endian
+  WriteInput(frame);
+  const struct {
+    const char* format;
+    std::vector<uint8_t> signature;
+  } formats[] = {{"raw", {0x00, 0x0F}},
+                 {"bmp", {'B', 'M'}},
+                 {"jpeg", {0xFF, 0xD8}},
+                 {"png", {0x89, 'P', 'N', 'G'}},
+                 {"tiff", {'I', 'I', 42, 0}}};
+  for (const auto& f : formats) {
+    ASSERT_EQ(Run({"--width", "8", "--height", "4", "--bits", "16", "--mode", "1", "--format", f.format, in_, out_}),
+              kExitOk)
+        << f.format;
+    const std::vector<uint8_t> out = Output();
+    ASSERT_GE(out.size(), f.signature.size()) << f.format;
+    EXPECT_TRUE(std::equal(f.signature.begin(), f.signature.end(), out.begin())) << f.format;
   }
 }
 

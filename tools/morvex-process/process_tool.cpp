@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/still_image.h"
 #include "imaging/convert.h"
 #include "imaging/defect_mask.h"
 #include "imaging/frame_pipeline.h"
@@ -28,7 +29,8 @@ const char kUsage[] =
     "  --grey-mode 0..2         --grey-gains R,G1,G2,B (0..255)     --grey-offsets R,G1,G2,B (-255..255)\n"
     "  --auto-grey              --mirror-h  --mirror-v\n"
     "  --mask FILE (mask filter with the file's references)  --dot (dot filter)\n"
-    "  --window X,Y (capture offsets pairing the frame with the mask references)\n";
+    "  --window X,Y (capture offsets pairing the frame with the mask references)\n"
+    "  --format raw|bmp|jpeg|png|tiff (OUT's format; raw, the image's memory order, by default)\n";
 
 struct UsageError {
   std::string message;
@@ -64,6 +66,7 @@ struct Options {
   imaging::FrameSettings settings;
   bool mode_given = false;
   std::string mask_path;
+  int32_t format = files::kRaw;
   std::string in_path, out_path;
 };
 
@@ -143,6 +146,20 @@ Options Parse(int argc, char** argv) {
       }
       s.window_x = xy[0];
       s.window_y = xy[1];
+    } else if (a == "--format") {
+      const std::string name = value_of(i, "--format");
+      const struct {
+        const char* name;
+        int32_t format;
+      } formats[] = {{"raw", files::kRaw},
+                     {"bmp", files::kBmp},
+                     {"jpeg", files::kJpegBest},
+                     {"png", files::kPng},
+                     {"tiff", files::kTiff}};
+      o.format = -1;
+      for (const auto& f : formats)
+        if (name == f.name) o.format = f.format;
+      if (o.format < 0) throw UsageError{"--format expects raw, bmp, jpeg, png or tiff"};
     } else if (a.size() > 1 && a[0] == '-') {
       throw UsageError{"unknown option " + a};
     } else {
@@ -172,13 +189,6 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>* data) {
   const bool ok = std::ferror(f) == 0;
   std::fclose(f);
   return ok;
-}
-
-bool WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool ok = std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
 }
 
 // The tool's device mirrors nothing and has no exposure to adjust.
@@ -241,15 +251,19 @@ int MorvexProcessMain(int argc, char** argv) {
   }
   // The frame arrives packed, as from the device, and is spread to the stride.
   std::memcpy(raw.pixels(), input.data(), input.size());
+  // The camera's 16-bit raw samples carry 12 bits; the 8-bit views of JPEG
+  // and BMP take the top 8 of them.
+  if (o.bits == 16) raw.set_significant_bits(12);
   imaging::RespaceFrame(raw);
 
   OfflineHost host;
   imaging::FramePipeline pipeline;
   pipeline.Run(images, s, &mask, host);
 
-  const CDibImage* result = images.OutputFor(s.colour_mode);
-  if (!WriteWhole(o.out_path, result->pixels(), result->size_bytes())) {
-    return Fail(kExitIo, "cannot write " + o.out_path);
+  CDibImage* result = images.OutputFor(s.colour_mode);
+  if (result != &raw) result->set_significant_bits(raw.significant_bits());
+  if (!files::SaveImageFile(o.out_path, *result, o.format)) {
+    return Fail(kExitIo, "cannot write " + o.out_path + " in that format");
   }
   return kExitOk;
 }

@@ -103,7 +103,7 @@ bool CMorvex::ProcessFrame() {
   {
     std::lock_guard<std::mutex> lock(settings_lock_);
     settings.colour_mode = prepared_color_mode_;
-    settings.auto_iris = auto_iris_;
+    settings.auto_iris = analogue_.auto_iris;
     settings.brightness = image_.brightness;
     settings.contrast = image_.contrast;
     settings.hue = image_.hue;
@@ -120,15 +120,15 @@ bool CMorvex::ProcessFrame() {
     settings.auto_grey_balance = image_.gray_auto_balance != 0;
     settings.dot_filter = image_.dot_filter != 0;
     settings.mask_filter = image_.mask_filter != 0;
-    settings.mirror_h = mirror_h_ != 0;
-    settings.mirror_v = mirror_v_ != 0;
+    settings.mirror_h = analogue_.mirror_h != 0;
+    settings.mirror_v = analogue_.mirror_v != 0;
   }
   settings.window_x = capture_x_;
   settings.window_y = capture_y_;
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, settings_lock_, exposure_, global_gain_, image_);
+  CameraFrameHost host(*device_, settings_lock_, analogue_.exposure, analogue_.global, image_);
   // The reference frames are not yet in the pipeline's form: no mask here.
   const bool done = pipeline_.Run(set, settings, nullptr, host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);

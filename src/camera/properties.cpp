@@ -73,7 +73,7 @@ double CMorvex::GetTemperatureEx(int32_t* flag) {
 
 int32_t CMorvex::GetMirrorH() {
   if (!RequireDevice()) return 0;
-  return mirror_h_;
+  return analogue_.mirror_h;
 }
 
 int32_t CMorvex::SetMirrorH(int32_t on) {
@@ -87,7 +87,7 @@ int32_t CMorvex::GetMirrorV() {
     PostErrorOnly(kErrNotReady);
     return 0;
   }
-  return mirror_v_;
+  return analogue_.mirror_v;
 }
 
 int32_t CMorvex::SetMirrorV(int32_t on) {
@@ -101,7 +101,7 @@ int32_t CMorvex::SetMirrorV(int32_t on) {
 
 int32_t CMorvex::GetAutoIris(int32_t* flag) const {
   SetFlag(flag, 1);
-  return auto_iris_;
+  return analogue_.auto_iris;
 }
 
 int32_t CMorvex::SetAutoIris(int32_t mode) {
@@ -109,7 +109,7 @@ int32_t CMorvex::SetAutoIris(int32_t mode) {
     PostErrorOnly(kErrArgument);
     return 0;
   }
-  auto_iris_ = mode;
+  analogue_.auto_iris = mode;
   return 1;
 }
 

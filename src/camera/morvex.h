@@ -232,6 +232,9 @@ class CMorvex {
   bool RequireBuffers();
   bool CaptureWindowValid() const;
   DeviceRegisterAccess* registers() const;
+  // Reads the device's real exposure time into the cached seconds when it
+  // has one. The caller holds the device lock.
+  void RefreshExposureSeconds(CMorvexZ3U2Base& device);
 
   // Settings persistence.
   settings::ColorCapabilities ColorCapabilities() const;
@@ -311,6 +314,11 @@ class CMorvex {
   // Guards the cached camera and image settings: setters on application
   // threads, one snapshot per frame on the worker.
   mutable std::mutex settings_lock_;
+
+  // Serialises the camera-value operations on the device object between
+  // application threads and the worker's automatic exposure. Taken before
+  // the settings lock, never while holding it.
+  std::mutex device_lock_;
 
   // Guards the raw and output images; the worker holds it for a whole frame.
   std::mutex frame_lock_;

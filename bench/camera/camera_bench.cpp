@@ -149,7 +149,10 @@ void BM_CallBackPreview(benchmark::State& state) {
   CameraInfoRecord info{};
   info.size = sizeof info;
   camera->GetCameraInfo(&info);
+  // The shortest exposure, so the frame length and not the exposure sets the period.
   camera->SetFilterValue(18, info.min_exposure);
+  camera->SetExposureTimeEx(info.min_exposure_time);
+  state.counters["min_exposure"] = info.min_exposure;
   camera->SetColorMode(bits);
   camera->SetWaitTime(wait);
   if (full) {

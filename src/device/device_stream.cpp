@@ -1,6 +1,7 @@
 // Streaming: buffer sizing, starting and stopping the frame thread, the frame
 // thread itself, single captures and the stream reset.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -323,6 +324,9 @@ void CMorvexZ3U2Base::DeliverFrame(const FrameRecord& record, uint32_t data_star
   newest_.store(target);
   write_index_.store((target + 1) % ring_size_);
   filling_.store(-1);
+  delivered_ns_.store(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
   produced_.fetch_add(1);
   frame_event_.Set();
 }

@@ -330,6 +330,9 @@ class CMorvexZ3U2Base {
   uint64_t frames_produced() const { return produced_.load(); }
   // Frames replaced by newer ones before the application took them.
   uint64_t frames_dropped() const { return dropped_.load(); }
+  // Steady-clock time (ns) at which the newest frame entered the ring; for
+  // latency measurements.
+  int64_t newest_delivered_ns() const { return delivered_ns_.load(); }
   // Live device objects in this process.
   static int live_objects();
 
@@ -426,6 +429,7 @@ class CMorvexZ3U2Base {
   std::atomic<int32_t> filling_{-1};  // buffer the frame thread is writing
   std::atomic<int32_t> pinned_{-1};   // buffer the application is copying
   std::atomic<uint64_t> produced_{0};
+  std::atomic<int64_t> delivered_ns_{0};
   std::atomic<uint64_t> taken_{0};
   std::atomic<uint64_t> dropped_{0};
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/mask_file.h"
 #include "files/still_image.h"
 #include "imaging/convert.h"
 #include "imaging/defect_mask.h"
@@ -227,7 +228,7 @@ int MorvexProcessMain(int argc, char** argv) {
 
   imaging::MaskData mask;
   if (!mask.valid()) return Fail(kExitIo, "out of memory");
-  if (!o.mask_path.empty() && !mask.Load(o.mask_path)) {
+  if (!o.mask_path.empty() && !files::LoadMaskFile(o.mask_path, mask)) {
     return Fail(kExitIo, "mask file " + o.mask_path + " refused");
   }
 

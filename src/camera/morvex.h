@@ -185,6 +185,9 @@ class CMorvex {
   int32_t cooler_cached() const { return cooler_; }
   // True from a successful Record until its file has been finalised.
   bool recording() const;
+  // Of the current or last recording: frames written, and frames processed
+  // while the record thread was busy and so not recorded.
+  void recording_counts(uint32_t* recorded, uint32_t* missed) const;
 
  private:
   // The output image of the current colour mode; null before initialisation.

@@ -28,6 +28,7 @@ struct CMorvex::Recorder {
   uint32_t duration_ms = 0;
   // Frames the worker has announced; under the frame lock.
   uint32_t sequence = 0;
+  std::atomic<uint32_t> recorded{0}, missed{0};
   // The working images: 24-bit frame, 24-bit spare, 8-bit grey.
   imaging::CDibImage frame, spare, grey;
 
@@ -63,7 +64,9 @@ const imaging::CDibImage* CMorvex::Recorder::Convert(const imaging::CDibImage& o
 
 void CMorvex::Recorder::Run(CMorvex& camera) {
   bool first = true, write_failed = false;
-  uint32_t end_ms = 0, last_sequence = 0, recorded = 0, missed = 0;
+  uint32_t end_ms = 0, last_sequence = 0;
+  recorded.store(0);
+  missed.store(0);
   while (running.load()) {
     if (new_frame.Wait(kFrameWaitMs) != platform::WaitResult::kSignaled) {
       // The worker has ended (a failed stream, or a stop on its way).
@@ -85,7 +88,7 @@ void CMorvex::Recorder::Run(CMorvex& camera) {
       end_ms = now + duration_ms;
       first = false;
     } else {
-      missed += sequence_now - last_sequence - 1;
+      missed += sequence_now - last_sequence - 1;  // frames the thread was too busy for
     }
     last_sequence = sequence_now;
     if (!writer.AddFrame(*converted, now)) {
@@ -100,12 +103,17 @@ void CMorvex::Recorder::Run(CMorvex& camera) {
   writer.Close();
   char trace[160];
   std::snprintf(trace, sizeof trace, "Morvex: recording ended: %u frames recorded, %u frames not recorded\n",
-                recorded, missed);
+                recorded.load(), missed.load());
   platform::DebugOutput(trace);
   if (write_failed) camera.RecordError(kErrFile);
 }
 
 bool CMorvex::recording() const { return recorder_ != nullptr && recorder_->running.load(); }
+
+void CMorvex::recording_counts(uint32_t* recorded, uint32_t* missed) const {
+  *recorded = recorder_ != nullptr ? recorder_->recorded.load() : 0;
+  *missed = recorder_ != nullptr ? recorder_->missed.load() : 0;
+}
 
 int32_t CMorvex::Record(const char* path, int32_t duration_ms, int32_t show_preview) {
   if (!RequireDevice()) return 0;

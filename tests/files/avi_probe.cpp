@@ -80,11 +80,25 @@ ProbeResult Probe(const std::string& path) {
       "stream=width,height,nb_read_frames -of default=noprint_wrappers=1 -o \"" +
       UnixPath(out) + "\" \"" + UnixPath(path) + "\"";
   if (Run(command)) {
-    std::ifstream in(out);
-    std::stringstream text;
-    text << in.rdbuf();
-    result.output = text.str();
-    result.ran = in.is_open();
+    // Under Wine the host program is not waited for: its answer is complete
+    // once the last field asked for has been written.
+    for (int waited = 0;; waited += 50) {
+      std::ifstream in(out);
+      std::stringstream text;
+      text << in.rdbuf();
+      result.output = text.str();
+      result.ran = in.is_open();
+      const size_t last = result.output.find("nb_read_frames=");
+#ifdef MORVEX_WIN32
+      if ((last != std::string::npos && result.output.find('\n', last) != std::string::npos) ||
+          waited > 60000)
+        break;
+      Sleep(50);
+#else
+      (void)last, (void)waited;
+      break;
+#endif
+    }
   }
   std::remove(out.c_str());
   std::istringstream lines(result.output);

@@ -8,6 +8,7 @@
 //                       preview alone at the same frame rate
 // Usage: recording_bench [seconds per run, default 4] [colour bits, default 8]
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>

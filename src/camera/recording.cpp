@@ -42,10 +42,23 @@ const imaging::CDibImage* CMorvex::Recorder::Convert(const imaging::CDibImage& o
   // The 8-bit views take the top 8 of the significant bits, as display and JPEG do.
   const int32_t significant = output.significant_bits();
   switch (output.bits_per_pixel()) {
-    case 8:
-      if (!spare.Blit(output, 0, 0)) return nullptr;
-      frame.Apply(&imaging::Copy24Flipped, spare, nullptr, 0, 0, 0, nullptr);
+    case 8: {
+      // One pass through the colour table, rows reversed.
+      if (output.width() != frame.width() || output.height() != frame.height()) return nullptr;
+      const imaging::DibColour* table = output.colour_table();
+      const int32_t height = output.height(), width = output.width();
+      for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* source = output.row(y);
+        uint8_t* target = frame.row(height - 1 - y);
+        for (int32_t x = 0; x < width; ++x) {
+          const imaging::DibColour& colour = table[source[x]];
+          target[3 * x + 0] = colour.blue;
+          target[3 * x + 1] = colour.green;
+          target[3 * x + 2] = colour.red;
+        }
+      }
       return &frame;
+    }
     case 16:
       grey.Apply(&imaging::View16To8Flipped, output, nullptr, 0, 0, significant, nullptr);
       return frame.Blit(grey, 0, 0) ? &frame : nullptr;

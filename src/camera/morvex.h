@@ -179,6 +179,11 @@ class CMorvex {
   // The cached camera settings as they are stored.
   settings::AnalogueRecord analogue_settings() const;
   int32_t cooler_cached() const { return cooler_; }
+  // True from a successful Record until its file has been finalised.
+  bool recording() const;
+  // Of the current or last recording: frames written, and frames processed
+  // while the record thread was busy and so not recorded.
+  void recording_counts(uint32_t* recorded, uint32_t* missed) const;
 
  private:
   // The output image of the current colour mode; null before initialisation.
@@ -334,6 +339,11 @@ class CMorvex {
   // Guards the configuration list.
   mutable std::mutex config_lock_;
   std::vector<ConfigPair> config_list_;
+
+  // Recording (recording.cpp): the AVI writer, the record thread and the
+  // new-frame event the worker sets. Made at the first Record.
+  struct Recorder;
+  std::shared_ptr<Recorder> recorder_;
 
   // Errors are pushed from application and worker threads alike.
   mutable std::mutex error_lock_;

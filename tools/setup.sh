@@ -15,6 +15,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   libopencv-imgproc-dev
+  # Japanese glyphs for the settings dialogs under Wine.
+  fonts-ipafont-gothic
 )
 
 qemu_ok() {

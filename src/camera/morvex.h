@@ -185,6 +185,9 @@ class CMorvex {
   int32_t cooler_cached() const { return cooler_; }
 
  private:
+  // The settings dialogs reach the caches, the device and the store.
+  friend class DialogRoom;
+
   // The output image of the current colour mode; null before initialisation.
   imaging::CDibImage* OutputImage();
   // Runs the frame pipeline on the raw image of the colour mode into its

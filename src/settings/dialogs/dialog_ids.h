@@ -28,7 +28,7 @@
 
 /* Camera frame. */
 #define IDC_COLOR 1009
-#define IDC_SIZE 1010
+#define IDC_SIZE_LIST 1010
 #define IDC_SUBSAMPLE 1012
 #define IDC_CLOCK 1014
 #define IDC_H_TOTAL 1039

@@ -45,7 +45,8 @@ BOOL InitFrame(HWND window, Frame* frame) {
   SetWindowLongPtrW(window, DWLP_USER, reinterpret_cast<LONG_PTR>(frame));
   frame->tab = GetDlgItem(window, IDC_TAB);
   // Pages are children of the tab control: keyboard focus moves into them.
-  SetWindowLongPtrW(frame->tab, GWL_EXSTYLE, GetWindowLongPtrW(frame->tab, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
+  SetWindowLongPtrW(frame->tab, GWL_EXSTYLE,
+                    GetWindowLongPtrW(frame->tab, GWL_EXSTYLE) | WS_EX_CONTROLPARENT);
   const HINSTANCE module = TemplateModule();
   for (size_t i = 0; i < frame->pages->size(); ++i) {
     const FramePage& entry = (*frame->pages)[i];
@@ -146,7 +147,9 @@ INT_PTR RunTabFrame(HWND owner, int frame_template, const std::vector<FramePage>
                          reinterpret_cast<LPARAM>(&frame));
 }
 
-void SetControlText(HWND dialog, int id, const std::wstring& text) { SetDlgItemTextW(dialog, id, text.c_str()); }
+void SetControlText(HWND dialog, int id, const std::wstring& text) {
+  SetDlgItemTextW(dialog, id, text.c_str());
+}
 
 std::wstring ControlText(HWND dialog, int id) {
   wchar_t text[256] = {};
@@ -191,11 +194,17 @@ void SetUpTrio(HWND dialog, int bar, int edit, int spin, int32_t min, int32_t ma
   for (int id : {bar, edit, spin}) EnableControl(dialog, id, true);
 }
 
-void ShowControl(HWND dialog, int id, bool show) { ShowWindow(GetDlgItem(dialog, id), show ? SW_SHOW : SW_HIDE); }
+void ShowControl(HWND dialog, int id, bool show) {
+  ShowWindow(GetDlgItem(dialog, id), show ? SW_SHOW : SW_HIDE);
+}
 
-void EnableControl(HWND dialog, int id, bool enable) { EnableWindow(GetDlgItem(dialog, id), enable ? TRUE : FALSE); }
+void EnableControl(HWND dialog, int id, bool enable) {
+  EnableWindow(GetDlgItem(dialog, id), enable ? TRUE : FALSE);
+}
 
-void SetCheck(HWND dialog, int id, bool checked) { CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED); }
+void SetCheck(HWND dialog, int id, bool checked) {
+  CheckDlgButton(dialog, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 

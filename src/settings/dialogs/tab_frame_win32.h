@@ -14,15 +14,16 @@ bool JapaneseTemplates();
 // The module whose resources hold the templates: the one this code is in.
 HINSTANCE TemplateModule();
 
+// The dialog procedure of every page.
+INT_PTR CALLBACK PageProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
 // One page: a child dialog of the tab control, created from its template.
 class Page {
  public:
   virtual ~Page() = default;
   HWND window() const { return window_; }
   virtual void OnInit() {}
-  virtual void OnCommand(int id, int code, HWND control) {
-    (void)id, (void)code, (void)control;
-  }
+  virtual void OnCommand(int id, int code, HWND control) { (void)id, (void)code, (void)control; }
   // WM_HSCROLL of a trackbar.
   virtual void OnTrackbar(HWND bar) { (void)bar; }
 

@@ -12,8 +12,9 @@
 #include "camera/morvex.h"
 #include "device/morvex_z3u2_base.h"
 // After the device headers: windows.h defines macros named like their members.
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs the types of windows.h.
+#include <commctrl.h>
 
 #include "settings/dialogs/dialog_ids.h"
 #include "settings/dialogs/tab_frame_win32.h"

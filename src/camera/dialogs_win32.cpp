@@ -137,42 +137,43 @@ class DialogRoom {
   CMorvexZ3U2Base& device() { return device_; }
 
   void RefreshAnalogueFromDevice() {
+    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
+    settings::AnalogueRecord record = camera_.analogue_settings();
     int32_t value = 0;
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    if (device_.GetGain(&value)) camera_.global_gain_ = value;
-    if (device_.GetGainGreen1(&value)) camera_.color_gain_g1_ = value;
-    if (device_.GetGainRed(&value)) camera_.color_gain_r_ = value;
-    if (device_.GetGainBlue(&value)) camera_.color_gain_b_ = value;
-    if (device_.GetGainGreen2(&value)) camera_.color_gain_g2_ = value;
-    if (device_.GetExposureTime(&value)) camera_.exposure_ = value;
+    if (device_.GetGain(&value)) record.global = value;
+    if (device_.GetGainGreen1(&value)) record.color_g1 = value;
+    if (device_.GetGainRed(&value)) record.color_r = value;
+    if (device_.GetGainBlue(&value)) record.color_b = value;
+    if (device_.GetGainGreen2(&value)) record.color_g2 = value;
+    if (device_.GetExposureTime(&value)) record.exposure = value;
     double seconds = 0.0;
     if (device_.HasRealExposureTime() == 1 && device_.GetRealExposureTime(&seconds))
-      camera_.exposure_time_s_ = seconds;
-    if (device_.GetMirrorV(&value)) camera_.mirror_v_ = value;
-    if (device_.GetMirrorH(&value)) camera_.mirror_h_ = value;
+      record.exposure_ex = seconds;
+    if (device_.GetMirrorV(&value)) record.mirror_v = value;
+    if (device_.GetMirrorH(&value)) record.mirror_h = value;
+    camera_.ApplyAnalogueRecord(record);
   }
   // Exposure time and real exposure time as the device now has them.
   void ReadExposureBack() {
+    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
     int32_t value = 0;
-    double seconds = 0.0;
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    if (device_.GetExposureTime(&value)) camera_.exposure_ = value;
-    if (device_.HasRealExposureTime() == 1 && device_.GetRealExposureTime(&seconds))
-      camera_.exposure_time_s_ = seconds;
+    if (device_.GetExposureTime(&value)) {
+      std::lock_guard<std::mutex> lock(camera_.settings_lock_);
+      camera_.analogue_.exposure = value;
+    }
+    camera_.RefreshExposureSeconds(device_);
   }
-  settings::AnalogueRecord analogue() {
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    return camera_.analogue_settings();
-  }
+  settings::AnalogueRecord analogue() { return camera_.analogue_settings(); }
   int32_t cooler() const { return camera_.cooler_; }
   void set_cooler(int32_t on) { camera_.cooler_ = on; }
   void set_gain_level(int32_t level) {
     std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    camera_.gain_level_ = level;
+    camera_.analogue_.gain_mode = level;
   }
   // Puts the kept gains, exposure and mirrors back on the device and in the
   // caches; black level, cooler and gain level stay as they are now.
   void RestoreAnalogue(const settings::AnalogueRecord& kept) {
+    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
     device_.SetGain(kept.global);
     device_.SetGainGreen1(kept.color_g1);
     device_.SetGainRed(kept.color_r);
@@ -185,10 +186,10 @@ class DialogRoom {
     device_.SetMirrorV(kept.mirror_v);
     device_.SetMirrorH(kept.mirror_h);
     std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    settings::AnalogueRecord record = kept;
-    record.black_level = camera_.black_level_;
-    record.gain_mode = camera_.gain_level_;
-    camera_.ApplyAnalogueRecord(record);
+    const settings::AnalogueRecord now = camera_.analogue_;
+    camera_.analogue_ = kept;
+    camera_.analogue_.black_level = now.black_level;
+    camera_.analogue_.gain_mode = now.gain_mode;
   }
 
   ImageSettings image() {

@@ -235,6 +235,9 @@ class CMorvex {
   bool RequireBuffers();
   bool CaptureWindowValid() const;
   DeviceRegisterAccess* registers() const;
+  // Reads the device's real exposure time into the cached seconds when it
+  // has one. The caller holds the device lock.
+  void RefreshExposureSeconds(CMorvexZ3U2Base& device);
 
   // Settings persistence.
   settings::ColorCapabilities ColorCapabilities() const;
@@ -278,21 +281,11 @@ class CMorvex {
   // Image settings, the dot and mask filters among them.
   ImageSettings image_;
 
-  // Camera settings.
-  int32_t global_gain_ = 0;
-  int32_t color_gain_g1_ = 0;
-  int32_t color_gain_r_ = 0;
-  int32_t color_gain_b_ = 0;
-  int32_t color_gain_g2_ = 0;
-  int32_t exposure_ = 0;  // 0.1 ms units
-  int32_t mirror_v_ = 0;
-  int32_t mirror_h_ = 0;
-  int32_t auto_iris_ = 0;
-  int32_t black_level_ = 0;  // filter 106
-  int32_t cooler_ = 0;       // filter 100
-  int32_t aux_switch_ = 0;   // filter 105
-  int32_t gain_level_ = 0;   // filter 104, "GainMode" of the analogue dialog
-  double exposure_time_s_ = 0.0;
+  // Camera settings: gains, exposure (0.1 ms units and seconds), mirrors,
+  // auto-iris mode, gain level ("GainMode") and black level.
+  settings::AnalogueRecord analogue_;
+  int32_t cooler_ = 0;      // filter 100
+  int32_t aux_switch_ = 0;  // filter 105
   int32_t real_exposure_us_ = 0;
 
   // Selection.
@@ -324,6 +317,11 @@ class CMorvex {
   // Guards the cached camera and image settings: setters on application
   // threads, one snapshot per frame on the worker.
   mutable std::mutex settings_lock_;
+
+  // Serialises the camera-value operations on the device object between
+  // application threads and the worker's automatic exposure. Taken before
+  // the settings lock, never while holding it.
+  std::mutex device_lock_;
 
   // Guards the raw and output images; the worker holds it for a whole frame.
   std::mutex frame_lock_;

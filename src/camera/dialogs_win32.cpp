@@ -121,10 +121,9 @@ int32_t& FieldOf(ImageSettings& settings, const ImageTrio& trio) {
 }
 
 // The trackbar's position goes into its edit; the edit's notification does the rest.
-void CopyBarToEdit(HWND page, HWND bar) {
+void CopyBarToEdit(HWND page, HWND bar, int edit) {
   const int32_t position = static_cast<int32_t>(SendMessageW(bar, TBM_GETPOS, 0, 0));
-  const int id = GetDlgCtrlID(bar);
-  dlg::SetControlText(page, id + 1, std::to_wstring(position));
+  dlg::SetControlText(page, edit, std::to_wstring(position));
 }
 
 }  // namespace
@@ -289,7 +288,13 @@ class AnalogPage : public dlg::Page, public dlg::FrameHandler {
     dlg::SetCheck(page, IDC_MIRROR_H, record.mirror_h != 0);
   }
 
-  void OnTrackbar(HWND bar) override { CopyBarToEdit(window(), bar); }
+  void OnTrackbar(HWND bar) override {
+    const int id = GetDlgCtrlID(bar);
+    const int edit = id == IDC_GAIN_BAR       ? IDC_GAIN_EDIT
+                     : id == IDC_EXPOSURE_BAR ? IDC_EXPOSURE_EDIT
+                                              : IDC_BLACK_EDIT;
+    CopyBarToEdit(window(), bar, edit);
+  }
 
   void OnCommand(int id, int code, HWND) override {
     HWND page = window();
@@ -473,7 +478,10 @@ class ImagePage : public dlg::Page {
     dlg::SetCheck(page, IDC_AUTO_ALL_FRAMES, settings.bayer_gain_auto != 0);
   }
 
-  void OnTrackbar(HWND bar) override { CopyBarToEdit(window(), bar); }
+  void OnTrackbar(HWND bar) override {
+    for (size_t i = 0; i < count_; ++i)
+      if (trios_[i].bar == GetDlgCtrlID(bar)) CopyBarToEdit(window(), bar, trios_[i].edit);
+  }
 
   void OnCommand(int id, int code, HWND) override {
     HWND page = window();

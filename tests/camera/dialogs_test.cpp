@@ -317,8 +317,8 @@ TEST_F(Dialogs, AnalogRealExposureUnitsRangeAndOkKeepsTheValue) {
                   EXPECT_EQ(SendMessageW(unit, CB_GETCURSEL, 0, 0), 1);
                   EXPECT_EQ(Text(Control(page, IDC_REAL_EXPOSURE_EDIT)), L"20");
                   EXPECT_EQ(Text(Control(page, IDC_REAL_EXPOSURE_RANGE)), L"range: 14\u03BCs - 2sec");
-                  for (int id : {IDC_EXPOSURE_BAR, IDC_EXPOSURE_EDIT, IDC_EXPOSURE_MS, IDC_BLACK_EDIT,
-                                 IDC_SHORT_EXPOSURE, IDC_GAIN_LEVEL})
+                  for (int id : {IDC_EXPOSURE_BAR, IDC_EXPOSURE_EDIT, IDC_EXPOSURE_MS, IDC_BLACK_LABEL,
+                                 IDC_BLACK_EDIT, IDC_SHORT_EXPOSURE, IDC_GAIN_LEVEL})
                     EXPECT_FALSE(Visible(Control(page, id))) << id;
                   EXPECT_TRUE(Visible(Control(page, IDC_PELTIER)));
                   Choose(unit, 2);  // sec: the same time shown anew

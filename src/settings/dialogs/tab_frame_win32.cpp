@@ -183,8 +183,10 @@ void SetUpTrio(HWND dialog, int bar, int edit, int spin, int32_t min, int32_t ma
                int32_t page) {
   HWND bar_window = GetDlgItem(dialog, bar);
   SendMessageW(bar_window, TBM_SETRANGEMIN, FALSE, min);
-  SendMessageW(bar_window, TBM_SETRANGEMAX, FALSE, max);
+  SendMessageW(bar_window, TBM_SETRANGEMAX, TRUE, max);
   SendMessageW(bar_window, TBM_SETPAGESIZE, 0, page != 0 ? page : (max - min) / 8);
+  // Through another position: a trackbar redraws its thumb only when the position changes.
+  SendMessageW(bar_window, TBM_SETPOS, FALSE, value != max ? max : min);
   SendMessageW(bar_window, TBM_SETPOS, TRUE, value);
   HWND spin_window = GetDlgItem(dialog, spin);
   SendMessageW(spin_window, UDM_SETBUDDY, reinterpret_cast<WPARAM>(GetDlgItem(dialog, edit)), 0);

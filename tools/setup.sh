@@ -21,6 +21,8 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   libopencv-imgproc-dev
   ffmpeg
+  # Japanese glyphs for the settings dialogs under Wine.
+  fonts-ipafont-gothic
 )
 
 qemu_ok() {

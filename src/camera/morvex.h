@@ -186,6 +186,9 @@ class CMorvex {
   void recording_counts(uint32_t* recorded, uint32_t* missed) const;
 
  private:
+  // The settings dialogs reach the caches, the device and the store.
+  friend class DialogRoom;
+
   // The output image of the current colour mode; null before initialisation.
   imaging::CDibImage* OutputImage();
   // Runs the frame pipeline on the raw image of the colour mode into its

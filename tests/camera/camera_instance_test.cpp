@@ -89,6 +89,22 @@ TEST_F(CameraInstance, OneCameraIsSelectedAndNamedByInitialise) {
   EXPECT_EQ(1, camera->cooler_cached());
 }
 
+#ifndef MORVEX_WIN32
+// Without a display no dialog can be made: each answers 0 with the window error.
+TEST_F(CameraInstance, DialogsAnswerAsWithoutADisplay) {
+  AddCameras(1);
+  auto camera = Make();
+  ASSERT_EQ(1, camera->Initialize(nullptr));
+  while (camera->PopError() != 0) {
+  }
+  for (auto dialog : {&CMorvex::CameraDialog, &CMorvex::AnalogDialog, &CMorvex::ImageDialog}) {
+    EXPECT_EQ(0, ((*camera).*dialog)(nullptr));
+    EXPECT_EQ(kErrWindow, camera->PopError());
+    EXPECT_EQ(0, camera->PopError());
+  }
+}
+#endif
+
 TEST_F(CameraInstance, BuffersAreMadeAndFilledAtInitialise) {
   AddCameras(1);
   auto camera = Make();

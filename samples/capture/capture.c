@@ -134,7 +134,8 @@ static void record(int camera, const char* folder) {
   int waited;
 
   snprintf(path, sizeof(path), "%s\\recording.avi", folder);
-  if (!Morvex_SetColorMode(camera, 24)) failed(camera, "Morvex_SetColorMode(24)");
+  /* The recorder turns every colour mode into 24-bit frames. */
+  if (!Morvex_SetColorMode(camera, 8)) failed(camera, "Morvex_SetColorMode(8)");
   /* No preview window: the recording runs in the background. */
   Morvex_SetPreviewWindow(camera, NULL, 0, 0, 0, 0);
   if (!Morvex_Record(camera, path, 2000, 0)) {

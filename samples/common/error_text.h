@@ -9,7 +9,13 @@
 
 #include "MorvexSdk.h"
 
-static const char* sample_error_text(int code) {
+#if defined(__GNUC__)
+#define SAMPLE_MAYBE_UNUSED __attribute__((unused))
+#else
+#define SAMPLE_MAYBE_UNUSED
+#endif
+
+SAMPLE_MAYBE_UNUSED static const char* sample_error_text(int code) {
   switch (code) {
     case MORVEX_ERR_SUCCESS: return "no error";
     case MORVEX_ERR_NOT_READY: return "not ready: no camera is open, another acquisition mode runs, or no image is held yet";
@@ -30,7 +36,7 @@ static const char* sample_error_text(int code) {
 }
 
 /* Prints every code the camera recorded since the last call, newest first. */
-static void sample_print_errors(int camera, const char* what) {
+SAMPLE_MAYBE_UNUSED static void sample_print_errors(int camera, const char* what) {
   int code, first = 1;
   while ((code = Morvex_GetLastError(camera)) != MORVEX_ERR_SUCCESS) {
     fprintf(stderr, "  %s: error %d, %s\n", first ? what : "  and before", code, sample_error_text(code));

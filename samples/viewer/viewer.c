@@ -357,7 +357,7 @@ int main(int argc, char** argv) {
   viewer.device = 0;
   fill_camera_menu();
   DrawMenuBar(viewer.main);
-  Morvex_SetColorMode(viewer.camera, 24);
+  Morvex_SetColorMode(viewer.camera, 8);
   start_preview();
   if (!viewer.running) viewer.exit_code = 1;
   SetTimer(viewer.main, TIMER_STATUS, 1000, NULL);

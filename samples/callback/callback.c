@@ -21,9 +21,9 @@
 static struct {
   int camera;
   int seconds_left;
-  long frames;       /* frames announced in the current second */
+  long frames; /* frames announced in the current second */
   long total_frames;
-  int last_rate;     /* tenths of frames per second, as measured by the library */
+  int last_rate; /* tenths of frames per second, as measured by the library */
   int exit_code;
 } app;
 
@@ -81,8 +81,8 @@ int main(int argc, char** argv) {
   window_class.lpszClassName = "MorvexCallbackSample";
   RegisterClassA(&window_class);
   /* A message-only window: it receives the posts, nothing is shown. */
-  window = CreateWindowA(window_class.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, window_class.hInstance,
-                         NULL);
+  window = CreateWindowA(window_class.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                         window_class.hInstance, NULL);
   if (window == NULL) {
     fprintf(stderr, "callback: cannot create the message window\n");
     return 1;

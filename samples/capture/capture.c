@@ -69,10 +69,16 @@ static void set_exposure_and_gain(int camera) {
 
   if (!Morvex_SetExposureTimeEx(camera, 0.010)) failed(camera, "Morvex_SetExposureTimeEx(10 ms)");
   seconds = Morvex_GetExposureTimeEx(camera, &flag);
-  if (flag) printf("Exposure time: %.3f ms\n", seconds * 1000.0);
+  if (flag)
+    printf("Exposure time: %.3f ms\n", seconds * 1000.0);
+  else
+    failed(camera, "Morvex_GetExposureTimeEx");
   if (!Morvex_SetGlobalGain(camera, 100)) failed(camera, "Morvex_SetGlobalGain(100)");
   gain = Morvex_GetGlobalGain(camera, &flag);
-  if (flag) printf("Global gain:   %d\n", gain);
+  if (flag)
+    printf("Global gain:   %d\n", gain);
+  else
+    failed(camera, "Morvex_GetGlobalGain");
 }
 
 /* One snapshot at `bits` per pixel, saved in every still format. */

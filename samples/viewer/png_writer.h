@@ -33,7 +33,8 @@ static int png_chunk(FILE* file, const char* type, const unsigned char* data, si
   crc = png_crc(0, head + 4, 4);
   crc = png_crc(crc, data, size);
   png_put32(tail, crc);
-  return fwrite(head, 1, 8, file) == 8 && fwrite(data, 1, size, file) == size && fwrite(tail, 1, 4, file) == 4;
+  return fwrite(head, 1, 8, file) == 8 && fwrite(data, 1, size, file) == size &&
+         fwrite(tail, 1, 4, file) == 4;
 }
 
 /* Writes width x height pixels of blue, green, red bytes, first row first,

@@ -14,6 +14,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+/* After windows.h, which they build on. */
 #include <commctrl.h>
 #include <commdlg.h>
 
@@ -50,7 +51,9 @@ static struct {
   int exit_code;
 } viewer;
 
-static void show_status(int part, const char* text) { SendMessageA(viewer.status, SB_SETTEXTA, part, (LPARAM)text); }
+static void show_status(int part, const char* text) {
+  SendMessageA(viewer.status, SB_SETTEXTA, part, (LPARAM)text);
+}
 
 static void report_failure(const char* what) {
   char text[256];
@@ -98,7 +101,8 @@ static void fill_camera_menu(void) {
   for (i = 0; i < count && i < MORVEX_MAX_ENUM; ++i)
     AppendMenuA(viewer.camera_menu, MF_STRING | (i == viewer.device ? MF_CHECKED : 0), ID_CAMERA_FIRST + i,
                 names + i * MORVEX_NAME_LENGTH);
-  if (count == 0) AppendMenuA(viewer.camera_menu, MF_STRING | MF_GRAYED, ID_CAMERA_FIRST, "(no camera attached)");
+  if (count == 0)
+    AppendMenuA(viewer.camera_menu, MF_STRING | MF_GRAYED, ID_CAMERA_FIRST, "(no camera attached)");
 }
 
 static void choose_camera(int device) {
@@ -134,7 +138,8 @@ static void save_image(void) {
                                 MORVEX_IMAGE_RAW};
   char path[MAX_PATH];
   DWORD index = 1;
-  if (!ask_path(path, "PNG\0*.png\0TIFF\0*.tif\0JPEG\0*.jpg\0BMP\0*.bmp\0RAW\0*.raw\0", "png", &index)) return;
+  if (!ask_path(path, "PNG\0*.png\0TIFF\0*.tif\0JPEG\0*.jpg\0BMP\0*.bmp\0RAW\0*.raw\0", "png", &index))
+    return;
   if (index < 1 || index > sizeof(formats) / sizeof(formats[0])) index = 1;
   if (Morvex_SaveImage(viewer.camera, path, formats[index - 1]))
     show_status(0, "Image saved");
@@ -179,7 +184,7 @@ static void update_status(void) {
   snprintf(text, sizeof(text), "%d.%d fps", viewer.frame_rate / 10, viewer.frame_rate % 10);
   show_status(1, viewer.running ? text : "-");
   if (flag)
-    snprintf(text, sizeof(text), "%.1f \xB0" "C", temperature);
+    snprintf(text, sizeof(text), "%.1f deg C", temperature);
   else
     snprintf(text, sizeof(text), "no temperature");
   show_status(2, text);
@@ -224,7 +229,8 @@ static void take_screenshot(void) {
 }
 
 static HMENU make_menu(void) {
-  HMENU bar = CreateMenu(), file = CreatePopupMenu(), preview = CreatePopupMenu(), settings = CreatePopupMenu();
+  HMENU bar = CreateMenu(), file = CreatePopupMenu(), preview = CreatePopupMenu(),
+        settings = CreatePopupMenu();
   viewer.camera_menu = CreatePopupMenu();
   AppendMenuA(file, MF_STRING, ID_FILE_SAVE, "&Save image...");
   AppendMenuA(file, MF_STRING, ID_FILE_RECORD, "&Record 5 s...");
@@ -248,11 +254,21 @@ static void command(int id) {
     return;
   }
   switch (id) {
-    case ID_FILE_SAVE: save_image(); break;
-    case ID_FILE_RECORD: record(); break;
-    case ID_FILE_EXIT: DestroyWindow(viewer.main); break;
-    case ID_PREVIEW_START: start_preview(); break;
-    case ID_PREVIEW_STOP: stop_preview(); break;
+    case ID_FILE_SAVE:
+      save_image();
+      break;
+    case ID_FILE_RECORD:
+      record();
+      break;
+    case ID_FILE_EXIT:
+      DestroyWindow(viewer.main);
+      break;
+    case ID_PREVIEW_START:
+      start_preview();
+      break;
+    case ID_PREVIEW_STOP:
+      stop_preview();
+      break;
     case ID_SETTINGS_CAMERA:
       if (!Morvex_SetCameraDlg(viewer.camera, viewer.main)) report_failure("Camera settings");
       break;
@@ -336,9 +352,9 @@ int main(int argc, char** argv) {
   /* Room for the whole 640 x 512 frame above the status bar. */
   frame.bottom += 22;
   AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, TRUE);
-  viewer.main = CreateWindowA(window_class.lpszClassName, "Morvex Viewer", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
-                              0, frame.right - frame.left, frame.bottom - frame.top, NULL, make_menu(),
-                              window_class.hInstance, NULL);
+  viewer.main = CreateWindowA(window_class.lpszClassName, "Morvex Viewer",
+                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, frame.right - frame.left,
+                              frame.bottom - frame.top, NULL, make_menu(), window_class.hInstance, NULL);
   if (viewer.main == NULL) {
     fprintf(stderr, "viewer: cannot create the main window\n");
     return 1;

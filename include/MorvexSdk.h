@@ -721,7 +721,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetPreviewWindow(int camera, MORVEX_HWND paren
  * @param camera camera handle.
  * @param filter the identifier.
  * @param flag optional; receives 1 on success, 0 on failure.
- * @return the value; 0 (or -1 for the temperature) on failure.
+ * @return the value; on failure 0, or -1 for the temperature and for the
+ *         cooler of a camera without one.
  * @par Errors
  * MORVEX_ERR_ARGUMENT for an unknown or unreadable identifier,
  * MORVEX_ERR_UNSUPPORTED for a feature the camera lacks (the temperature is
@@ -746,7 +747,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetFilterValue(int camera, int filter, int* fl
  */
 MORVEX_API int MORVEX_CALL Morvex_SetFilterValue(int camera, int filter, int value);
 /**
- * Reads the brightness; Morvex_GetFilterValue with MORVEX_FILTER_BRIGHTNESS.
+ * Reads the brightness.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BRIGHTNESS.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -755,7 +757,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetFilterValue(int camera, int filter, int val
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBrightness(int camera, int* flag);
 /**
- * Sets the brightness; Morvex_SetFilterValue with MORVEX_FILTER_BRIGHTNESS.
+ * Sets the brightness.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BRIGHTNESS.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -764,7 +767,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBrightness(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBrightness(int camera, int value);
 /**
- * Reads the contrast; Morvex_GetFilterValue with MORVEX_FILTER_CONTRAST.
+ * Reads the contrast.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_CONTRAST.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -773,7 +777,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBrightness(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetContrast(int camera, int* flag);
 /**
- * Sets the contrast; Morvex_SetFilterValue with MORVEX_FILTER_CONTRAST.
+ * Sets the contrast.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_CONTRAST.
  * @param camera camera handle.
  * @param value -127 ... 127.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -782,7 +787,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetContrast(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetContrast(int camera, int value);
 /**
- * Reads the hue shift in degrees; Morvex_GetFilterValue with MORVEX_FILTER_HUE.
+ * Reads the hue shift in degrees.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_HUE.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -791,7 +797,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetContrast(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetHue(int camera, int* flag);
 /**
- * Sets the hue shift in degrees; Morvex_SetFilterValue with MORVEX_FILTER_HUE.
+ * Sets the hue shift in degrees.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_HUE.
  * @param camera camera handle.
  * @param value -360 ... 360.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -800,7 +807,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetHue(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetHue(int camera, int value);
 /**
- * Reads the saturation; Morvex_GetFilterValue with MORVEX_FILTER_SATURATION.
+ * Reads the saturation.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_SATURATION.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -809,7 +817,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetHue(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetSaturation(int camera, int* flag);
 /**
- * Sets the saturation; Morvex_SetFilterValue with MORVEX_FILTER_SATURATION.
+ * Sets the saturation.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_SATURATION.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -818,7 +827,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetSaturation(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetSaturation(int camera, int value);
 /**
- * Reads the sharpness; Morvex_GetFilterValue with MORVEX_FILTER_SHARPNESS.
+ * Reads the sharpness.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_SHARPNESS.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -827,7 +837,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetSaturation(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetSharpness(int camera, int* flag);
 /**
- * Sets the sharpness; Morvex_SetFilterValue with MORVEX_FILTER_SHARPNESS.
+ * Sets the sharpness.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_SHARPNESS.
  * @param camera camera handle.
  * @param value 0 ... 30.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -836,7 +847,9 @@ MORVEX_API int MORVEX_CALL Morvex_GetSharpness(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetSharpness(int camera, int value);
 /**
- * Reads the white-balance gains packed as red in bits 0-7, green in bits 8-15, blue in bits 16-23; Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_RGB.
+ * Reads the white-balance gains packed as red in bits 0-7, green in bits
+ * 8-15, blue in bits 16-23.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_RGB.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -845,7 +858,9 @@ MORVEX_API int MORVEX_CALL Morvex_SetSharpness(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerGainRGB(int camera, int* flag);
 /**
- * Sets the white-balance gains packed as red in bits 0-7, green in bits 8-15, blue in bits 16-23; Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_RGB.
+ * Sets the white-balance gains packed as red in bits 0-7, green in bits
+ * 8-15, blue in bits 16-23.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_RGB.
  * @param camera camera handle.
  * @param value any; each gain takes its byte.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -854,7 +869,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerGainRGB(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerGainRGB(int camera, int value);
 /**
- * Reads the white-balance gain of red (100 is neutral); Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_RED.
+ * Reads the white-balance gain of red (100 is neutral).
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_RED.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -863,7 +879,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerGainRGB(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerGainRed(int camera, int* flag);
 /**
- * Sets the white-balance gain of red (100 is neutral); Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_RED.
+ * Sets the white-balance gain of red (100 is neutral).
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_RED.
  * @param camera camera handle.
  * @param value 0 ... 400.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -872,7 +889,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerGainRed(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerGainRed(int camera, int value);
 /**
- * Reads the white-balance gain of green (100 is neutral); Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_GREEN.
+ * Reads the white-balance gain of green (100 is neutral).
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_GREEN.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -881,7 +899,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerGainRed(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerGainGreen(int camera, int* flag);
 /**
- * Sets the white-balance gain of green (100 is neutral); Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_GREEN.
+ * Sets the white-balance gain of green (100 is neutral).
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_GREEN.
  * @param camera camera handle.
  * @param value 0 ... 400.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -890,7 +909,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerGainGreen(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerGainGreen(int camera, int value);
 /**
- * Reads the white-balance gain of blue (100 is neutral); Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_BLUE.
+ * Reads the white-balance gain of blue (100 is neutral).
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_BLUE.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -899,7 +919,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerGainGreen(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerGainBlue(int camera, int* flag);
 /**
- * Sets the white-balance gain of blue (100 is neutral); Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_BLUE.
+ * Sets the white-balance gain of blue (100 is neutral).
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_BLUE.
  * @param camera camera handle.
  * @param value 0 ... 400.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -908,7 +929,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerGainBlue(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerGainBlue(int camera, int value);
 /**
- * Reads the automatic white balance on every frame; Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_AUTO.
+ * Reads the automatic white balance on every frame.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_GAIN_AUTO.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -917,7 +939,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerGainBlue(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerGainAuto(int camera, int* flag);
 /**
- * Sets the automatic white balance on every frame; Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_AUTO.
+ * Sets the automatic white balance on every frame.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_GAIN_AUTO.
  * @param camera camera handle.
  * @param value 0 off, any other value on.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -926,7 +949,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerGainAuto(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerGainAuto(int camera, int value);
 /**
- * Reads the gamma (100 is neutral); Morvex_GetFilterValue with MORVEX_FILTER_GAMMA.
+ * Reads the gamma (100 is neutral).
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GAMMA.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -935,7 +959,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerGainAuto(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGamma(int camera, int* flag);
 /**
- * Sets the gamma (100 is neutral); Morvex_SetFilterValue with MORVEX_FILTER_GAMMA.
+ * Sets the gamma (100 is neutral).
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GAMMA.
  * @param camera camera handle.
  * @param value 0 ... 200.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -944,7 +969,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGamma(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGamma(int camera, int value);
 /**
- * Reads the order of the colour mosaic used by the demosaic; Morvex_GetFilterValue with MORVEX_FILTER_BAYER_MODE.
+ * Reads the order of the colour mosaic used by the demosaic.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_BAYER_MODE.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -953,7 +979,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGamma(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetBayerMode(int camera, int* flag);
 /**
- * Sets the order of the colour mosaic used by the demosaic; Morvex_SetFilterValue with MORVEX_FILTER_BAYER_MODE.
+ * Sets the order of the colour mosaic used by the demosaic.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_BAYER_MODE.
  * @param camera camera handle.
  * @param value 0 ... 3.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -962,7 +989,9 @@ MORVEX_API int MORVEX_CALL Morvex_GetBayerMode(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetBayerMode(int camera, int value);
 /**
- * Reads the the camera's analogue gain; setting it also sets the four colour gains; Morvex_GetFilterValue with MORVEX_FILTER_GLOBAL_GAIN.
+ * Reads the camera's analogue gain; setting it also sets the four colour
+ * gains.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GLOBAL_GAIN.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -971,7 +1000,9 @@ MORVEX_API int MORVEX_CALL Morvex_SetBayerMode(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGlobalGain(int camera, int* flag);
 /**
- * Sets the the camera's analogue gain; setting it also sets the four colour gains; Morvex_SetFilterValue with MORVEX_FILTER_GLOBAL_GAIN.
+ * Sets the camera's analogue gain; setting it also sets the four colour
+ * gains.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GLOBAL_GAIN.
  * @param camera camera handle.
  * @param value the camera's gain range (Morvex_GetCameraInfo).
  * @return 1 on success, 0 on failure (the old value stays).
@@ -980,7 +1011,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGlobalGain(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGlobalGain(int camera, int value);
 /**
- * Reads the the camera's gain of the red mosaic channel; Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_RED.
+ * Reads the camera's gain of the red mosaic channel.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_RED.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -989,7 +1021,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGlobalGain(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetColorGainRed(int camera, int* flag);
 /**
- * Sets the the camera's gain of the red mosaic channel; Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_RED.
+ * Sets the camera's gain of the red mosaic channel.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_RED.
  * @param camera camera handle.
  * @param value the camera's colour-gain range.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -998,7 +1031,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetColorGainRed(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetColorGainRed(int camera, int value);
 /**
- * Reads the the camera's gain of the first green mosaic channel; Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN1.
+ * Reads the camera's gain of the first green mosaic channel.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN1.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1007,7 +1041,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetColorGainRed(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetColorGainGreen1(int camera, int* flag);
 /**
- * Sets the the camera's gain of the first green mosaic channel; Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN1.
+ * Sets the camera's gain of the first green mosaic channel.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN1.
  * @param camera camera handle.
  * @param value the camera's colour-gain range.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1016,7 +1051,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetColorGainGreen1(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetColorGainGreen1(int camera, int value);
 /**
- * Reads the the camera's gain of the second green mosaic channel; Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN2.
+ * Reads the camera's gain of the second green mosaic channel.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN2.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1025,7 +1061,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetColorGainGreen1(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetColorGainGreen2(int camera, int* flag);
 /**
- * Sets the the camera's gain of the second green mosaic channel; Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN2.
+ * Sets the camera's gain of the second green mosaic channel.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_GREEN2.
  * @param camera camera handle.
  * @param value the camera's colour-gain range.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1034,7 +1071,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetColorGainGreen2(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetColorGainGreen2(int camera, int value);
 /**
- * Reads the the camera's gain of the blue mosaic channel; Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_BLUE.
+ * Reads the camera's gain of the blue mosaic channel.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_COLOR_GAIN_BLUE.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1043,7 +1081,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetColorGainGreen2(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetColorGainBlue(int camera, int* flag);
 /**
- * Sets the the camera's gain of the blue mosaic channel; Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_BLUE.
+ * Sets the camera's gain of the blue mosaic channel.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_COLOR_GAIN_BLUE.
  * @param camera camera handle.
  * @param value the camera's colour-gain range.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1052,7 +1091,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetColorGainBlue(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetColorGainBlue(int camera, int value);
 /**
- * Reads the exposure in units of 0.1 ms; Morvex_GetFilterValue with MORVEX_FILTER_EXPOSURE_TIME.
+ * Reads the exposure in units of 0.1 ms.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_EXPOSURE_TIME.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1061,7 +1101,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetColorGainBlue(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetExposureTime(int camera, int* flag);
 /**
- * Sets the exposure in units of 0.1 ms; Morvex_SetFilterValue with MORVEX_FILTER_EXPOSURE_TIME.
+ * Sets the exposure in units of 0.1 ms.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_EXPOSURE_TIME.
  * @param camera camera handle.
  * @param value the camera's exposure range (Morvex_GetCameraInfo).
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1070,7 +1111,9 @@ MORVEX_API int MORVEX_CALL Morvex_GetExposureTime(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetExposureTime(int camera, int value);
 /**
- * Reads the grey processing: 0 mosaic as is, 1 mosaic converted, 2 grey scale; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_MODE.
+ * Reads the grey processing: 0 mosaic as is, 1 mosaic converted, 2 grey
+ * scale.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_MODE.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1079,7 +1122,9 @@ MORVEX_API int MORVEX_CALL Morvex_SetExposureTime(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayMode(int camera, int* flag);
 /**
- * Sets the grey processing: 0 mosaic as is, 1 mosaic converted, 2 grey scale; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_MODE.
+ * Sets the grey processing: 0 mosaic as is, 1 mosaic converted, 2 grey
+ * scale.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_MODE.
  * @param camera camera handle.
  * @param value 0 ... 2.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1088,7 +1133,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayMode(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayMode(int camera, int value);
 /**
- * Reads the grey gain of the red mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_R.
+ * Reads the grey gain of the red mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_R.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1097,7 +1143,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayMode(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayGainR(int camera, int* flag);
 /**
- * Sets the grey gain of the red mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_R.
+ * Sets the grey gain of the red mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_R.
  * @param camera camera handle.
  * @param value 0 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1106,7 +1153,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayGainR(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayGainR(int camera, int value);
 /**
- * Reads the grey gain of the first green mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_G1.
+ * Reads the grey gain of the first green mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_G1.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1115,7 +1163,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayGainR(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayGainG1(int camera, int* flag);
 /**
- * Sets the grey gain of the first green mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_G1.
+ * Sets the grey gain of the first green mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_G1.
  * @param camera camera handle.
  * @param value 0 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1124,7 +1173,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayGainG1(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayGainG1(int camera, int value);
 /**
- * Reads the grey gain of the second green mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_G2.
+ * Reads the grey gain of the second green mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_G2.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1133,7 +1183,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayGainG1(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayGainG2(int camera, int* flag);
 /**
- * Sets the grey gain of the second green mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_G2.
+ * Sets the grey gain of the second green mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_G2.
  * @param camera camera handle.
  * @param value 0 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1142,7 +1193,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayGainG2(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayGainG2(int camera, int value);
 /**
- * Reads the grey gain of the blue mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_B.
+ * Reads the grey gain of the blue mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_GAIN_B.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1151,7 +1203,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayGainG2(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayGainB(int camera, int* flag);
 /**
- * Sets the grey gain of the blue mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_B.
+ * Sets the grey gain of the blue mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_GAIN_B.
  * @param camera camera handle.
  * @param value 0 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1160,7 +1213,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayGainB(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayGainB(int camera, int value);
 /**
- * Reads the grey offset of the red mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_R.
+ * Reads the grey offset of the red mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_R.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1169,7 +1223,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayGainB(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetR(int camera, int* flag);
 /**
- * Sets the grey offset of the red mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_R.
+ * Sets the grey offset of the red mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_R.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1178,7 +1233,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetR(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetR(int camera, int value);
 /**
- * Reads the grey offset of the first green mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G1.
+ * Reads the grey offset of the first green mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G1.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1187,7 +1243,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetR(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetG1(int camera, int* flag);
 /**
- * Sets the grey offset of the first green mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G1.
+ * Sets the grey offset of the first green mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G1.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1196,7 +1253,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetG1(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetG1(int camera, int value);
 /**
- * Reads the grey offset of the second green mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G2.
+ * Reads the grey offset of the second green mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G2.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1205,7 +1263,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetG1(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetG2(int camera, int* flag);
 /**
- * Sets the grey offset of the second green mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G2.
+ * Sets the grey offset of the second green mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_G2.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1214,7 +1273,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetG2(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetG2(int camera, int value);
 /**
- * Reads the grey offset of the blue mosaic position; Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_B.
+ * Reads the grey offset of the blue mosaic position.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_GRAY_OFFSET_B.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1223,7 +1283,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetGrayOffsetG2(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetGrayOffsetB(int camera, int* flag);
 /**
- * Sets the grey offset of the blue mosaic position; Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_B.
+ * Sets the grey offset of the blue mosaic position.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_GRAY_OFFSET_B.
  * @param camera camera handle.
  * @param value -255 ... 255.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1272,27 +1333,30 @@ MORVEX_API int MORVEX_CALL Morvex_GetChannelOffset(int camera, int channel, int*
  */
 MORVEX_API int MORVEX_CALL Morvex_SetChannelOffset(int camera, int channel, int value);
 /**
- * Reads the the cooler (Peltier element): 1 on, 0 off; Morvex_GetFilterValue with MORVEX_FILTER_PELTIER.
+ * Reads the cooler (Peltier element): 1 on, 0 off.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_PELTIER.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
- * @return the value, 0 on failure.
+ * @return 1 on, 0 off; -1 on a camera without cooler.
  * @par Errors
  * MORVEX_ERR_NOT_READY without a device.
- * MORVEX_ERR_UNSUPPORTED on a camera without cooler (the getter returns -1).
+ * MORVEX_ERR_UNSUPPORTED on a camera without cooler.
  */
 MORVEX_API int MORVEX_CALL Morvex_GetPeltier(int camera, int* flag);
 /**
- * Sets the the cooler (Peltier element): 1 on, 0 off; Morvex_SetFilterValue with MORVEX_FILTER_PELTIER.
+ * Sets the cooler (Peltier element): 1 on, 0 off.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_PELTIER.
  * @param camera camera handle.
  * @param value 0 or 1.
  * @return 1 on success, 0 on failure (the old value stays).
  * @par Errors
  * MORVEX_ERR_ARGUMENT out of range, MORVEX_ERR_NOT_READY without a device.
- * MORVEX_ERR_UNSUPPORTED on a camera without cooler (the getter returns -1).
+ * MORVEX_ERR_UNSUPPORTED on a camera without cooler.
  */
 MORVEX_API int MORVEX_CALL Morvex_SetPeltier(int camera, int value);
 /**
- * Reads the defect-pixel correction from the defect maps of the mask; Morvex_GetFilterValue with MORVEX_FILTER_DOT.
+ * Reads the defect-pixel correction from the defect maps of the mask.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_DOT.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1301,7 +1365,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetPeltier(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetDotFilter(int camera, int* flag);
 /**
- * Sets the defect-pixel correction from the defect maps of the mask; Morvex_SetFilterValue with MORVEX_FILTER_DOT.
+ * Sets the defect-pixel correction from the defect maps of the mask.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_DOT.
  * @param camera camera handle.
  * @param value 0 or 1.
  * @return 1 on success, 0 on failure (the old value stays).
@@ -1310,7 +1375,8 @@ MORVEX_API int MORVEX_CALL Morvex_GetDotFilter(int camera, int* flag);
  */
 MORVEX_API int MORVEX_CALL Morvex_SetDotFilter(int camera, int value);
 /**
- * Reads the dark and white reference (flat-field) correction; Morvex_GetFilterValue with MORVEX_FILTER_MASK.
+ * Reads the dark and white reference (flat-field) correction.
+ * The same as Morvex_GetFilterValue with MORVEX_FILTER_MASK.
  * @param camera camera handle.
  * @param flag optional; receives 1 on success, 0 on failure.
  * @return the value, 0 on failure.
@@ -1319,7 +1385,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetDotFilter(int camera, int value);
  */
 MORVEX_API int MORVEX_CALL Morvex_GetMaskFilter(int camera, int* flag);
 /**
- * Sets the dark and white reference (flat-field) correction; Morvex_SetFilterValue with MORVEX_FILTER_MASK.
+ * Sets the dark and white reference (flat-field) correction.
+ * The same as Morvex_SetFilterValue with MORVEX_FILTER_MASK.
  * @param camera camera handle.
  * @param value 0 or 1.
  * @return 1 on success, 0 on failure (the old value stays).

@@ -8,7 +8,7 @@
  *   morvex-viewer [--seconds N] [--screenshot file.png]
  *
  * --seconds closes the viewer after N seconds; --screenshot then first saves
- * the main window as it is on screen into a PNG file.
+ * the main window (frame, menu, preview and status bar) into a PNG file.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -192,7 +192,7 @@ static void update_status(void) {
 
 static void take_screenshot(void) {
   RECT frame;
-  HDC screen, memory;
+  HDC window_dc, memory;
   HBITMAP bitmap;
   HGDIOBJ old;
   BITMAPINFO info;
@@ -208,14 +208,15 @@ static void take_screenshot(void) {
   info.bmiHeader.biHeight = -height; /* top-down rows, as PNG stores them */
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 24;
-  screen = GetDC(NULL);
-  memory = CreateCompatibleDC(screen);
-  bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+  /* The window's own surface, so windows in front of it do not show. */
+  window_dc = GetWindowDC(viewer.main);
+  memory = CreateCompatibleDC(window_dc);
+  bitmap = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, NULL, 0);
   if (bitmap == NULL) {
     fprintf(stderr, "viewer: cannot make the screenshot bitmap\n");
   } else {
     old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, window_dc, 0, 0, SRCCOPY);
     GdiFlush();
     if (png_write_bgr(viewer.screenshot, (const unsigned char*)bits, width, height, ((width * 3) + 3) & ~3))
       printf("Screenshot: %s (%d x %d)\n", viewer.screenshot, width, height);
@@ -225,7 +226,7 @@ static void take_screenshot(void) {
     DeleteObject(bitmap);
   }
   DeleteDC(memory);
-  ReleaseDC(NULL, screen);
+  ReleaseDC(viewer.main, window_dc);
 }
 
 static HMENU make_menu(void) {

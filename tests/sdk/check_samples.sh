@@ -65,7 +65,12 @@ PY
 # callback: frames arrive, then the camera is unplugged.
 bash "$wine_run" morvex-callback.exe 20 >callback.log 2>&1 &
 callback=$!
-sleep 4
+# Unplug once frames flow (Wine may take a while to start the program).
+for _ in $(seq 600); do
+  grep -q '^[1-9][0-9]* frames in the last second' callback.log && break
+  kill -0 "$callback" 2>/dev/null || break
+  sleep 0.1
+done
 reg add "$emulator_key\\Camera_00" /v Present /t REG_DWORD /d 0 /f
 wait "$callback"
 code=$?

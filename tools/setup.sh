@@ -16,6 +16,7 @@ packages=(
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   libopencv-imgproc-dev
   doxygen zip
+  ffmpeg
 )
 
 qemu_ok() {

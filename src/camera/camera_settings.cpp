@@ -51,35 +51,13 @@ void CMorvex::LoadPerCameraValues() {
 }
 
 settings::AnalogueRecord CMorvex::analogue_settings() const {
-  settings::AnalogueRecord record;
-  record.global = global_gain_;
-  record.color_g1 = color_gain_g1_;
-  record.color_r = color_gain_r_;
-  record.color_b = color_gain_b_;
-  record.color_g2 = color_gain_g2_;
-  record.exposure = exposure_;
-  record.mirror_v = mirror_v_;
-  record.mirror_h = mirror_h_;
-  record.auto_iris = auto_iris_;
-  record.gain_mode = gain_level_;
-  record.black_level = black_level_;
-  record.exposure_ex = exposure_time_s_;
-  return record;
+  std::lock_guard<std::mutex> lock(settings_lock_);
+  return analogue_;
 }
 
 void CMorvex::ApplyAnalogueRecord(const settings::AnalogueRecord& record) {
-  global_gain_ = record.global;
-  color_gain_g1_ = record.color_g1;
-  color_gain_r_ = record.color_r;
-  color_gain_b_ = record.color_b;
-  color_gain_g2_ = record.color_g2;
-  exposure_ = record.exposure;
-  mirror_v_ = record.mirror_v;
-  mirror_h_ = record.mirror_h;
-  auto_iris_ = record.auto_iris;
-  gain_level_ = record.gain_mode;
-  black_level_ = record.black_level;
-  exposure_time_s_ = record.exposure_ex;
+  std::lock_guard<std::mutex> lock(settings_lock_);
+  analogue_ = record;
 }
 
 void CMorvex::LoadCameraSettings(int32_t camera) {
@@ -137,18 +115,18 @@ void CMorvex::SaveCameraSettings(int32_t camera) {
 
 void CMorvex::SendCachedCameraSettings() {
   CMorvexZ3U2Base& device = *device_;
-  device.SetGain(global_gain_);
-  device.SetGainGreen1(color_gain_g1_);
-  device.SetGainRed(color_gain_r_);
-  device.SetGainBlue(color_gain_b_);
-  device.SetGainGreen2(color_gain_g2_);
+  device.SetGain(analogue_.global);
+  device.SetGainGreen1(analogue_.color_g1);
+  device.SetGainRed(analogue_.color_r);
+  device.SetGainBlue(analogue_.color_b);
+  device.SetGainGreen2(analogue_.color_g2);
   if (device.HasRealExposureTime() == 1)
-    device.SetRealExposureTime(exposure_time_s_);
+    device.SetRealExposureTime(analogue_.exposure_ex);
   else
-    device.SetExposureTime(exposure_ & 0xFFFF);
-  device.SetMirrorV(mirror_v_);
-  device.SetMirrorH(mirror_h_);
-  if (device.HasBlackLevel() == 1) device.SetBlackLevel(black_level_);
+    device.SetExposureTime(analogue_.exposure & 0xFFFF);
+  device.SetMirrorV(analogue_.mirror_v);
+  device.SetMirrorH(analogue_.mirror_h);
+  if (device.HasBlackLevel() == 1) device.SetBlackLevel(analogue_.black_level);
   if (device.HasCooler() == 1) {
     device.SetCooler(1);
     cooler_ = 1;
@@ -157,7 +135,7 @@ void CMorvex::SendCachedCameraSettings() {
     device.SetAuxiliarySwitch(0);
     aux_switch_ = 0;
   }
-  if (device.HasGainLevel() == 1) device.SetGainLevel(gain_level_);
+  if (device.HasGainLevel() == 1) device.SetGainLevel(analogue_.gain_mode);
 }
 
 }  // namespace morvex

@@ -19,26 +19,51 @@ constexpr int32_t kRawSignificantBits = 12;
 
 class CameraFrameHost final : public imaging::FrameHost {
  public:
-  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& settings_lock, int32_t& exposure, int32_t& gain,
-                  ImageSettings& image)
-      : device_(device), settings_lock_(settings_lock), exposure_(exposure), gain_(gain), image_(image) {}
+  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, std::mutex& settings_lock,
+                  settings::AnalogueRecord& analogue, ImageSettings& image)
+      : device_(device),
+        device_lock_(device_lock),
+        settings_lock_(settings_lock),
+        analogue_(analogue),
+        image_(image) {}
 
   bool DeviceMirrorsHorizontally() override { return device_.HasMirrorH() == 1; }
   bool DeviceMirrorsVertically() override { return device_.HasMirrorV() == 1; }
 
   void ApplyExposureFactor(int32_t auto_iris, double factor) override {
+    if (auto_iris != 1 && auto_iris != 2) return;
+    std::lock_guard<std::mutex> device_lock(device_lock_);
+    int32_t exposure, gain;
+    {
+      std::lock_guard<std::mutex> lock(settings_lock_);
+      exposure = analogue_.exposure;
+      gain = analogue_.global;
+    }
+    int32_t low = 0, high = 0;
     if (auto_iris == 1) {
-      int32_t low = 0, high = 0;
       device_.GetExposureTimeMin(&low);
       device_.GetExposureTimeMax(&high);
-      const int32_t value = Scaled(exposure_, factor, low, high);
-      if (device_.SetExposureTime(value)) Store(exposure_, value);
-    } else if (auto_iris == 2) {
-      int32_t low = 0, high = 0;
+      int32_t value = static_cast<uint16_t>(static_cast<int64_t>(exposure * factor));
+      if (value == 0) value = 1;
+      // From the shortest exposures the factor alone would never climb.
+      if (factor > 1.0 && value <= exposure) value = exposure + 1;
+      value = Clamped(value, low, high);
+      if (!device_.SetExposureTime(value)) return;
+      double seconds = 0.0;
+      const bool has_seconds = device_.HasRealExposureTime() == 1 && device_.GetRealExposureTime(&seconds);
+      std::lock_guard<std::mutex> lock(settings_lock_);
+      analogue_.exposure = value;
+      if (has_seconds) analogue_.exposure_ex = seconds;
+    } else {
       device_.GetGainMin(&low);
       device_.GetGainMax(&high);
-      const int32_t value = Scaled(gain_, factor, low, high);
-      if (device_.SetGain(value)) Store(gain_, value);
+      int32_t value = static_cast<int32_t>(std::max(gain, 4) * factor);
+      if (factor > 1.0) value = std::max(value, 4);
+      value = Clamped(value, low, high);
+      if (!device_.SetGain(value)) return;
+      std::lock_guard<std::mutex> lock(settings_lock_);
+      analogue_.global = analogue_.color_g1 = analogue_.color_r = analogue_.color_b = analogue_.color_g2 =
+          value;
     }
   }
   void GreyGainsMeasured(const imaging::GreyGains& grey) override {
@@ -54,27 +79,17 @@ class CameraFrameHost final : public imaging::FrameHost {
   }
 
  private:
-  int32_t Scaled(int32_t& field, double factor, int32_t low, int32_t high) {
-    int32_t current;
-    {
-      std::lock_guard<std::mutex> lock(settings_lock_);
-      current = field;
-    }
-    // At least one step in the asked direction, so a small value still moves.
-    double next = std::round(current * factor);
-    if (factor > 1.0 && next <= current) next = current + 1;
-    if (factor < 1.0 && next >= current) next = current - 1;
-    return static_cast<int32_t>(std::clamp<double>(next, low, std::max(low, high)));
-  }
-  void Store(int32_t& field, int32_t value) {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    field = value;
+  // Below the range is its minimum; at or above the maximum is the maximum.
+  static int32_t Clamped(int32_t value, int32_t low, int32_t high) {
+    if (value < low) return low;
+    if (value >= high) return std::max(low, high);
+    return value;
   }
 
   CMorvexZ3U2Base& device_;
+  std::mutex& device_lock_;
   std::mutex& settings_lock_;
-  int32_t& exposure_;
-  int32_t& gain_;
+  settings::AnalogueRecord& analogue_;
   ImageSettings& image_;
 };
 
@@ -103,7 +118,7 @@ bool CMorvex::ProcessFrame() {
   {
     std::lock_guard<std::mutex> lock(settings_lock_);
     settings.colour_mode = prepared_color_mode_;
-    settings.auto_iris = auto_iris_;
+    settings.auto_iris = analogue_.auto_iris;
     settings.brightness = image_.brightness;
     settings.contrast = image_.contrast;
     settings.hue = image_.hue;
@@ -120,15 +135,15 @@ bool CMorvex::ProcessFrame() {
     settings.auto_grey_balance = image_.gray_auto_balance != 0;
     settings.dot_filter = image_.dot_filter != 0;
     settings.mask_filter = image_.mask_filter != 0;
-    settings.mirror_h = mirror_h_ != 0;
-    settings.mirror_v = mirror_v_ != 0;
+    settings.mirror_h = analogue_.mirror_h != 0;
+    settings.mirror_v = analogue_.mirror_v != 0;
   }
   settings.window_x = capture_x_;
   settings.window_y = capture_y_;
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, settings_lock_, exposure_, global_gain_, image_);
+  CameraFrameHost host(*device_, device_lock_, settings_lock_, analogue_, image_);
   // The reference frames are not yet in the pipeline's form: no mask here.
   const bool done = pipeline_.Run(set, settings, nullptr, host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);

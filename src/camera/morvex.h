@@ -183,6 +183,11 @@ class CMorvex {
   // The cached camera settings as they are stored.
   settings::AnalogueRecord analogue_settings() const;
   int32_t cooler_cached() const { return cooler_; }
+  // True from a successful Record until its file has been finalised.
+  bool recording() const;
+  // Of the current or last recording: frames written, and frames processed
+  // while the record thread was busy and so not recorded.
+  void recording_counts(uint32_t* recorded, uint32_t* missed) const;
 
  private:
   // The output image of the current colour mode; null before initialisation.
@@ -232,6 +237,9 @@ class CMorvex {
   bool RequireBuffers();
   bool CaptureWindowValid() const;
   DeviceRegisterAccess* registers() const;
+  // Reads the device's real exposure time into the cached seconds when it
+  // has one. The caller holds the device lock.
+  void RefreshExposureSeconds(CMorvexZ3U2Base& device);
 
   // Settings persistence.
   settings::ColorCapabilities ColorCapabilities() const;
@@ -275,21 +283,11 @@ class CMorvex {
   // Image settings, the dot and mask filters among them.
   ImageSettings image_;
 
-  // Camera settings.
-  int32_t global_gain_ = 0;
-  int32_t color_gain_g1_ = 0;
-  int32_t color_gain_r_ = 0;
-  int32_t color_gain_b_ = 0;
-  int32_t color_gain_g2_ = 0;
-  int32_t exposure_ = 0;  // 0.1 ms units
-  int32_t mirror_v_ = 0;
-  int32_t mirror_h_ = 0;
-  int32_t auto_iris_ = 0;
-  int32_t black_level_ = 0;  // filter 106
-  int32_t cooler_ = 0;       // filter 100
-  int32_t aux_switch_ = 0;   // filter 105
-  int32_t gain_level_ = 0;   // filter 104, "GainMode" of the analogue dialog
-  double exposure_time_s_ = 0.0;
+  // Camera settings: gains, exposure (0.1 ms units and seconds), mirrors,
+  // auto-iris mode, gain level ("GainMode") and black level.
+  settings::AnalogueRecord analogue_;
+  int32_t cooler_ = 0;      // filter 100
+  int32_t aux_switch_ = 0;  // filter 105
   int32_t real_exposure_us_ = 0;
 
   // Selection.
@@ -322,6 +320,11 @@ class CMorvex {
   // threads, one snapshot per frame on the worker.
   mutable std::mutex settings_lock_;
 
+  // Serialises the camera-value operations on the device object between
+  // application threads and the worker's automatic exposure. Taken before
+  // the settings lock, never while holding it.
+  std::mutex device_lock_;
+
   // Guards the raw and output images; the worker holds it for a whole frame.
   std::mutex frame_lock_;
   // 1 once a processed frame is in the output image; cleared by Close.
@@ -339,6 +342,11 @@ class CMorvex {
   // Guards the reference frames, defect maps and the configuration list.
   mutable std::mutex mask_lock_;
   std::vector<ConfigPair> config_list_;
+
+  // Recording (recording.cpp): the AVI writer, the record thread and the
+  // new-frame event the worker sets. Made at the first Record.
+  struct Recorder;
+  std::shared_ptr<Recorder> recorder_;
 
   // Errors are pushed from application and worker threads alike.
   mutable std::mutex error_lock_;

@@ -30,6 +30,8 @@ class File {
   bool Read(void* data, uint32_t size, uint32_t* done = nullptr);
   bool Write(const void* data, uint32_t size, uint32_t* done = nullptr);
   bool Seek(int64_t offset);  // from the start
+  // Ends the file at the current position (SetEndOfFile).
+  bool Truncate();
   int64_t Tell() const;
   int64_t Size() const;
 

@@ -98,11 +98,13 @@ struct FilterRecord {
 };
 static_assert(sizeof(FilterRecord) == 10 * 4, "ten Filter DWORDs");
 
-// "Gray" values in their order: gains and offsets R, G1, G2, B.
+// "Gray" values in their order: gains and offsets R, G1, G2, B. Without a
+// stored key the offsets are the pipeline's neutral 0: an offset of 128
+// would lift every pixel once grey mode 1 is chosen.
 struct GreyRecord {
   int32_t mode = 0;
   int32_t gain[4] = {128, 128, 128, 128};
-  int32_t offset[4] = {128, 128, 128, 128};
+  int32_t offset[4] = {0, 0, 0, 0};
 };
 static_assert(sizeof(GreyRecord) == 9 * 4, "nine Gray DWORDs");
 static_assert(offsetof(GreyRecord, offset) == 20, "Gray offsets follow the four gains");

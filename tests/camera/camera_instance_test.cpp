@@ -142,7 +142,7 @@ TEST_F(CameraInstance, FirstUseLayoutIsWrittenUnderTheUnselectedNumber) {
   EXPECT_TRUE(Exists("Camera_00\\Gain"));
   EXPECT_EQ(100u, Dword("Camera_00\\Filter", "R_Gain"));
   EXPECT_EQ(3u, Dword("Camera_00\\Filter", "BayerMode"));
-  EXPECT_EQ(128u, Dword("Camera_00\\Gray", "OffsetB1"));
+  EXPECT_EQ(0u, Dword("Camera_00\\Gray", "OffsetB1"));  // neutral, not 128
   platform::SettingsKey gain;
   ASSERT_TRUE(gain.Open(Key("Camera_00\\Gain")));
   EXPECT_EQ(platform::ValueType::kBinary, gain.TypeOf("ExposureEx"));

@@ -256,7 +256,7 @@ TEST_F(Store, FilterAndGreyDefaultsAndRoundTrip) {
   filter.gamma = 7;
   GreyRecord grey;
   grey.mode = 1;
-  grey.offset[3] = 0;
+  grey.offset[3] = 7;
   EXPECT_EQ(0, store_.LoadFilter(0, &filter));
   EXPECT_EQ(0, store_.LoadGrey(0, &grey));
   const int32_t filter_defaults[] = {0, 0, 0, 0, 0, 100, 100, 100, 100, 3};
@@ -264,7 +264,7 @@ TEST_F(Store, FilterAndGreyDefaultsAndRoundTrip) {
   EXPECT_EQ(0, grey.mode);
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(128, grey.gain[i]);
-    EXPECT_EQ(128, grey.offset[i]);
+    EXPECT_EQ(0, grey.offset[i]);  // neutral
   }
 
   FilterRecord f{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};

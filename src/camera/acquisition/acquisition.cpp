@@ -271,7 +271,7 @@ void CMorvex::TriggerLoop() {
   int32_t exposure = 0;
   {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    exposure = exposure_;
+    exposure = analogue_.exposure;
   }
   // The camera needs the exposure and a margin before the counter is read.
   for (uint32_t slept = 0, total = static_cast<uint32_t>(std::max(exposure, 0) / 10 + 100);

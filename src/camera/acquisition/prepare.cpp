@@ -40,14 +40,15 @@ bool CMorvex::SizeImages(int32_t width, int32_t height) {
 
 void CMorvex::SendPrepareSettings() {
   CMorvexZ3U2Base& device = *device_;
+  std::lock_guard<std::mutex> device_lock(device_lock_);
   int32_t mirror_v, mirror_h, gain, g1, r, b, g2, exposure, gain_level, black_level;
   double exposure_s;
   {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    mirror_v = mirror_v_, mirror_h = mirror_h_, gain = global_gain_;
-    g1 = color_gain_g1_, r = color_gain_r_, b = color_gain_b_, g2 = color_gain_g2_;
-    exposure = exposure_, exposure_s = exposure_time_s_;
-    gain_level = gain_level_, black_level = black_level_;
+    mirror_v = analogue_.mirror_v, mirror_h = analogue_.mirror_h, gain = analogue_.global;
+    g1 = analogue_.color_g1, r = analogue_.color_r, b = analogue_.color_b, g2 = analogue_.color_g2;
+    exposure = analogue_.exposure, exposure_s = analogue_.exposure_ex;
+    gain_level = analogue_.gain_mode, black_level = analogue_.black_level;
   }
   device.SetMirrorV(mirror_v);
   device.SetMirrorH(mirror_h);

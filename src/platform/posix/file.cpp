@@ -124,6 +124,12 @@ bool File::Seek(int64_t offset) {
   return lseek(impl_->fd, static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
 }
 
+bool File::Truncate() {
+  if (!is_open()) return false;
+  const off_t position = lseek(impl_->fd, 0, SEEK_CUR);
+  return position >= 0 && ftruncate(impl_->fd, position) == 0;
+}
+
 int64_t File::Tell() const {
   if (!is_open()) return -1;
   return static_cast<int64_t>(lseek(impl_->fd, 0, SEEK_CUR));

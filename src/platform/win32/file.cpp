@@ -80,6 +80,8 @@ bool File::Seek(int64_t offset) {
   return SetFilePointerEx(impl_->handle, distance, nullptr, FILE_BEGIN) != FALSE;
 }
 
+bool File::Truncate() { return is_open() && SetEndOfFile(impl_->handle) != FALSE; }
+
 int64_t File::Tell() const {
   if (!is_open()) return -1;
   LARGE_INTEGER zero, position;

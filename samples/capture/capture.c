@@ -73,7 +73,7 @@ static void set_exposure_and_gain(int camera) {
     printf("Exposure time: %.3f ms\n", seconds * 1000.0);
   else
     failed(camera, "Morvex_GetExposureTimeEx");
-  if (!Morvex_SetGlobalGain(camera, 100)) failed(camera, "Morvex_SetGlobalGain(100)");
+  if (!Morvex_SetGlobalGain(camera, 0)) failed(camera, "Morvex_SetGlobalGain(0)");
   gain = Morvex_GetGlobalGain(camera, &flag);
   if (flag)
     printf("Global gain:   %d\n", gain);

@@ -20,6 +20,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libjpeg-dev libtiff-dev zlib1g-dev
   libopencv-imgproc-dev
+  doxygen zip
   ffmpeg
   # Japanese glyphs for the settings dialogs under Wine.
   fonts-ipafont-gothic

@@ -51,6 +51,21 @@ else
   summary+=("native-tsan: BUILD FAILED"); status=1
 fi
 
+echo "== fuzz replay (every corpus input once)"
+out=$(mktemp)
+bash tools/fuzz.sh --replay 2>&1 | tee "$out"
+[ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+line=$(grep -E '^replay: ' "$out" | tail -n 1)
+summary+=("fuzz replay: ${line#replay: }")
+if [[ $line =~ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+  total_passed=$((total_passed + BASH_REMATCH[1]))
+  total_failed=$((total_failed + BASH_REMATCH[2]))
+else
+  summary[-1]="fuzz replay: no result"
+  total_failed=$((total_failed + 1))
+fi
+rm -f "$out"
+
 echo "== win32 build"
 if run_build win32; then
   cmake --install build/win32 >/dev/null || status=1

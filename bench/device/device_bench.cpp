@@ -6,7 +6,7 @@
 //   allocs         heap allocations per frame, whole process
 //   thread_allocs  heap allocations per frame made on the frame thread
 // Argument ramp=1 streams the emulator's cheap ramp scene, ramp=0 its
-// natural scene (rendered per pixel on the frame thread's read).
+// natural scene (rendered per pixel on the emulator's own timing thread).
 #include <benchmark/benchmark.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -87,8 +87,8 @@ void BM_StreamFastestFramePeriod(benchmark::State& state) {
   emulator::EmulatedCameraOptions options;
   options.product_id = 0x3290;
   options.fpga_version = 0xC125;  // bit 14: the fast line timing
-  // The emulator renders a frame on the reading thread: the ramp costs little,
-  // the natural scene a lot, and that cost lands in the frame thread's time.
+  // The emulator renders frames on its own thread, as the camera's hardware
+  // does: the scene's cost stays out of the frame thread's time.
   options.scene = state.range(0) ? emulator::Scene::kRamp : emulator::Scene::kNatural;
   auto& camera = port.AddCamera(options);
   WatchedDevice device(port, platform::SystemClock(), "MorvexDeviceBench");

@@ -24,13 +24,13 @@ int32_t CMorvex::LoadConfigFile(const char* path) {
     };
     pairs.push_back({word(at), word(at + 4)});
   }
-  std::lock_guard<std::mutex> lock(mask_lock_);
+  std::lock_guard<std::mutex> lock(config_lock_);
   config_list_ = std::move(pairs);
   return 1;
 }
 
 std::vector<CMorvex::ConfigPair> CMorvex::config_list() const {
-  std::lock_guard<std::mutex> lock(mask_lock_);
+  std::lock_guard<std::mutex> lock(config_lock_);
   return config_list_;
 }
 

@@ -129,8 +129,8 @@ bool CMorvex::ProcessFrame() {
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
   CameraFrameHost host(*device_, settings_lock_, exposure_, global_gain_, image_);
-  // The reference frames are not yet in the pipeline's form: no mask here.
-  const bool done = pipeline_.Run(set, settings, nullptr, host);
+  // The pipeline takes the mask lock inside the frame lock the caller holds.
+  const bool done = pipeline_.Run(set, settings, mask_.get(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);
   if (output != nullptr && raw != nullptr) output->set_significant_bits(raw->significant_bits());
   return done;

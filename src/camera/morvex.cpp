@@ -13,10 +13,6 @@ namespace morvex {
 
 namespace {
 
-constexpr uint16_t kWhiteLevel16 = 0x0FFF;
-constexpr uint16_t kReferenceDepths[] = {8, 8, 16, 16};  // dark 8, white 8, dark 16, white 16
-constexpr uint16_t kDefectMapDepths[] = {8, 8, 16, 16, 8, 16};
-
 // access exports see it.
 class DeviceObjectRegisters : public DeviceRegisterAccess {
  public:
@@ -104,22 +100,13 @@ void CMorvex::DestroyDeviceAndImages() {
   device_registers_.reset();
   device_.reset();
   for (auto& image : images_) image.reset();
-  for (auto& image : references_) image.reset();
-  for (auto& image : defect_maps_) image.reset();
+  mask_.reset();
   buffers_ready_ = false;
   selected_device_ = -1;
 }
 
 DeviceRegisterAccess* CMorvex::registers() const {
   return attached_registers_ != nullptr ? attached_registers_ : device_registers_.get();
-}
-
-const imaging::CDibImage* CMorvex::reference(int index) const {
-  return index >= 0 && index < 4 ? references_[static_cast<size_t>(index)].get() : nullptr;
-}
-
-const imaging::CDibImage* CMorvex::defect_map(int index) const {
-  return index >= 0 && index < 6 ? defect_maps_[static_cast<size_t>(index)].get() : nullptr;
 }
 
 // --- Error state -----------------------------------------------------------------
@@ -180,8 +167,7 @@ int32_t CMorvex::Initialize(platform::WindowHandle window) {
   if (device_ == nullptr) return 0;
   device_registers_ = std::make_unique<DeviceObjectRegisters>(*device_);
   for (auto& image : images_) image.reset(new (std::nothrow) imaging::CDibImage);
-  for (auto& image : references_) image.reset(new (std::nothrow) imaging::CDibImage);
-  for (auto& image : defect_maps_) image.reset(new (std::nothrow) imaging::CDibImage);
+  mask_.reset(new (std::nothrow) imaging::MaskData);
 
   if (window != nullptr && !environment_.register_notices(window, kFx3InterfaceGuid)) {
     PopError();
@@ -192,24 +178,12 @@ int32_t CMorvex::Initialize(platform::WindowHandle window) {
       if (image == nullptr) return true;
     return false;
   };
-  if (missing(images_) || missing(references_) || missing(defect_maps_)) {
+  if (missing(images_) || mask_ == nullptr) {
     RecordError(kErrBuffer);
     return 0;
   }
-  for (size_t i = 0; i < references_.size(); ++i)
-    if (!references_[i]->Create(kSensorWidth, kSensorHeight, kReferenceDepths[i])) return 0;
-  for (size_t i = 0; i < defect_maps_.size(); ++i)
-    if (!defect_maps_[i]->Create(kSensorWidth, kSensorHeight, kDefectMapDepths[i])) return 0;
-
-  // Dark frames read 0, white frames full scale; no defect is marked.
-  std::memset(references_[0]->pixels(), 0, references_[0]->size_bytes());
-  std::memset(references_[1]->pixels(), 0xFF, references_[1]->size_bytes());
-  std::memset(references_[2]->pixels(), 0, references_[2]->size_bytes());
-  for (int32_t y = 0; y < kSensorHeight; ++y) {
-    uint8_t* row = references_[3]->row(y);
-    for (int32_t x = 0; x < kSensorWidth; ++x) std::memcpy(row + 2 * x, &kWhiteLevel16, sizeof kWhiteLevel16);
-  }
-  for (auto& map : defect_maps_) std::memset(map->pixels(), 0, map->size_bytes());
+  // Dark references read 0, white ones full scale; no defect is marked.
+  if (!mask_->valid()) return 0;
   buffers_ready_ = true;
 
   LoadSizeSettings();

@@ -176,10 +176,8 @@ class CMorvex {
   int32_t selected_device() const { return selected_device_; }
   bool buffers_ready() const { return buffers_ready_; }
   const imaging::CpuInfo& cpu_info() const { return cpu_info_; }
-  // The instance's reference frames (dark 8, white 8, dark 16, white 16) and
-  // defect maps (8, 8, 16, 16, 8, 16 bits); null before initialisation.
-  const imaging::CDibImage* reference(int index) const;
-  const imaging::CDibImage* defect_map(int index) const;
+  // The reference frames and defect maps; null before initialisation.
+  imaging::MaskData* mask_data() const { return mask_.get(); }
   // The cached camera settings as they are stored.
   settings::AnalogueRecord analogue_settings() const;
   int32_t cooler_cached() const { return cooler_; }
@@ -258,8 +256,9 @@ class CMorvex {
 
   // Image set: raw 8, raw 16, colour 24, 32, 48, 64, work copy, preview.
   std::array<std::unique_ptr<imaging::CDibImage>, 8> images_;
-  std::array<std::unique_ptr<imaging::CDibImage>, 4> references_;
-  std::array<std::unique_ptr<imaging::CDibImage>, 6> defect_maps_;
+  // The references and defect maps; their lock is the mask lock, which the
+  // pipeline takes inside the frame lock.
+  std::unique_ptr<imaging::MaskData> mask_;
   // Set once every image object exists and the references are sized.
   bool buffers_ready_ = false;
 
@@ -336,8 +335,8 @@ class CMorvex {
   platform::WindowHandle callback_window_ = nullptr;
   FrameDescription frame_description_{};
 
-  // Guards the reference frames, defect maps and the configuration list.
-  mutable std::mutex mask_lock_;
+  // Guards the configuration list.
+  mutable std::mutex config_lock_;
   std::vector<ConfigPair> config_list_;
 
   // Errors are pushed from application and worker threads alike.

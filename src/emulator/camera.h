@@ -138,6 +138,8 @@ class VirtualCamera : public EmulatedCamera {
   void AdvanceTime(double now_ms);
   void CompleteFrame(double end_ms, bool triggered);
   void ServeReads();
+  // Renders the image of the frame being read; the timing thread's job.
+  bool RenderStartedFrame();
   // Takes a finished read off the queue; its list node is kept for the next
   // read. Returns the read after it.
   std::list<ReadRequest>::iterator RetireRead(std::list<ReadRequest>::iterator read);

@@ -1,6 +1,7 @@
 // Frame timing and the endpoint 0x81 stream: frames end on the camera's own
 // clock, enter the FPGA's output FIFO as a 64-byte header and the image
-// bytes, and complete the bulk reads waiting for them.
+// bytes, and complete the bulk reads waiting for them. The image is
+// rendered on the camera's timing thread, never on a reader's.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -123,7 +124,8 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   wire::Put32(h + fh::kModelCode, model_.model_code);
   wire::Put32(h + fh::kTimestampLow, static_cast<uint32_t>(stamp_us));
   wire::Put32(h + fh::kFrameCounter, frame_counter_);
-  wire::Put32(h + fh::kFlags, (triggered ? fh::kFlagTriggered : 0u) | (thermal_.cooler_on() ? fh::kFlagCoolerOn : 0u));
+  wire::Put32(h + fh::kFlags,
+              (triggered ? fh::kFlagTriggered : 0u) | (thermal_.cooler_on() ? fh::kFlagCoolerOn : 0u));
   wire::Put32(h + fh::kExposureLines, exposure_lines);
   wire::Put32(h + fh::kTimestampHigh, static_cast<uint32_t>(stamp_us >> 32));
   wire::Put32(h + fh::kFrameLengthLines, sensor_.frame_length());
@@ -160,10 +162,9 @@ void VirtualCamera::ServeReads() {
       f.header_sent += count;
     } else {
       if (!f.rendered) {
-        // The buffer only grows: a frame of the same size reuses it.
-        if (f.data.size() < frame_bytes) f.data.resize(frame_bytes);
-        RenderFrame(model_, f.geometry, f.exposure, f.data.data());
-        f.rendered = true;
+        // The camera's own thread renders it; the read waits as on the bus.
+        wake_.notify_all();
+        break;
       }
       count = std::min<uint32_t>(r.size, frame_bytes - f.data_sent);
       source = f.data.data() + f.data_sent;
@@ -175,6 +176,18 @@ void VirtualCamera::ServeReads() {
     it = RetireRead(it);
     if (f.header_sent >= wire::frame_header::kSize && f.data_sent >= frame_bytes) fifo_.pop_front();
   }
+}
+
+bool VirtualCamera::RenderStartedFrame() {
+  if (fifo_.empty()) return false;
+  QueuedFrame& f = fifo_.front();
+  if (!f.started() || f.rendered) return false;
+  // The buffer only grows: a frame of the same size reuses it.
+  const uint32_t frame_bytes = f.geometry.byte_count();
+  if (f.data.size() < frame_bytes) f.data.resize(frame_bytes);
+  RenderFrame(model_, f.geometry, f.exposure, f.data.data());
+  f.rendered = true;
+  return true;
 }
 
 std::list<ReadRequest>::iterator VirtualCamera::RetireRead(std::list<ReadRequest>::iterator read) {
@@ -260,6 +273,9 @@ void VirtualCamera::Run() {
     const double now = NowMs();
     AdvanceTime(now);
     ServeReads();
+    // Only a frame whose header went out is rendered: an idle camera's
+    // frames cost nothing.
+    if (RenderStartedFrame()) ServeReads();
     double next = now + kMaxIdleMs;
     if (options_.present && !standby_) {
       if (!trigger_mode_) {

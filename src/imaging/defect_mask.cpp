@@ -1,9 +1,6 @@
 #include "imaging/defect_mask.h"
 
 #include <cstring>
-#include <vector>
-
-#include "platform/file.h"
 
 namespace morvex::imaging {
 
@@ -59,57 +56,6 @@ void MaskData::RebuildAllMaps() {
   RebuildDefectMap(8, MaskKind::kWhite);
   RebuildDefectMap(16, MaskKind::kDark);
   RebuildDefectMap(16, MaskKind::kWhite);
-}
-
-bool MaskData::Load(const std::string& path) {
-  platform::ScopedLock hold(lock_);
-  if (!valid_) return false;
-  platform::File file;
-  if (!file.OpenForRead(path)) return false;
-  MaskFileHeader header{};
-  if (!file.Read(&header, sizeof(header))) return false;
-  const CDibImage* targets[4] = {&dark8_, &white8_, &dark16_, &white16_};
-  if (std::memcmp(header.magic, kMaskMagic, sizeof(kMaskMagic)) != 0 ||
-      header.width != static_cast<uint32_t>(kMaskWidth) ||
-      header.height != static_cast<uint32_t>(kMaskHeight) || header.block_size[0] != 0x50000 ||
-      header.block_size[1] != 0x50000 || header.block_size[2] != 0xA0000 || header.block_size[3] != 0xA0000) {
-    return false;
-  }
-  // Every block must arrive whole before any reference is touched.
-  std::vector<uint8_t> staged(2 * 0x50000 + 2 * 0xA0000);
-  size_t at = 0;
-  for (const CDibImage* target : targets) {
-    const auto size = static_cast<uint32_t>(target->size_bytes());
-    if (!file.Read(staged.data() + at, size)) return false;
-    at += size;
-  }
-  at = 0;
-  for (const CDibImage* target : targets) {
-    std::memcpy(const_cast<CDibImage*>(target)->pixels(), staged.data() + at, target->size_bytes());
-    at += target->size_bytes();
-  }
-  file.Close();
-  RebuildAllMaps();
-  return true;
-}
-
-bool MaskData::Save(const std::string& path) const {
-  platform::ScopedLock hold(lock_);
-  if (!valid_) return false;
-  platform::File file;
-  if (!file.CreateForWrite(path)) return false;
-  MaskFileHeader header{};
-  std::memcpy(header.magic, kMaskMagic, sizeof(kMaskMagic));
-  header.width = static_cast<uint32_t>(dark8_.width());
-  header.height = static_cast<uint32_t>(dark8_.height());
-  const CDibImage* blocks[4] = {&dark8_, &white8_, &dark16_, &white16_};
-  for (int i = 0; i < 4; ++i) header.block_size[i] = static_cast<uint32_t>(blocks[i]->size_bytes());
-  bool ok = file.Write(&header, sizeof(header));
-  for (const CDibImage* block : blocks) {
-    ok = ok && file.Write(block->pixels(), static_cast<uint32_t>(block->size_bytes()));
-  }
-  file.Close();
-  return ok;
 }
 
 MaskUpdate MaskData::Update(const CDibImage& raw, int32_t which) {

@@ -1,10 +1,8 @@
-// Dark and white references of the full sensor in 8 and 16 bits, the defect
-// maps derived from them, and the mask file that stores the references.
+// Dark and white references of the full sensor in 8 and 16 bits and the
+// defect maps derived from them. The mask file lives in the files layer.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "imaging/dib_image.h"
 #include "platform/sync.h"
@@ -13,19 +11,6 @@ namespace morvex::imaging {
 
 constexpr int32_t kMaskWidth = 640;
 constexpr int32_t kMaskHeight = 512;
-
-// The 40-byte header of a mask file (little-endian).
-struct MaskFileHeader {
-  char magic[16];  // "QUISTO MASK1000" and a zero byte
-  uint32_t width;
-  uint32_t height;
-  uint32_t block_size[4];  // dark 8, white 8, dark 16, white 16
-};
-static_assert(sizeof(MaskFileHeader) == 40, "mask file header is 40 bytes");
-static_assert(offsetof(MaskFileHeader, width) == 16 && offsetof(MaskFileHeader, height) == 20);
-static_assert(offsetof(MaskFileHeader, block_size) == 24);
-
-inline constexpr char kMaskMagic[16] = "QUISTO MASK1000";
 
 enum class MaskKind { kDark = 0, kWhite = 1 };
 
@@ -43,7 +28,8 @@ class MaskData {
 
   // All eight images exist.
   bool valid() const { return valid_; }
-  // The camera instance's mask lock; the methods below take it themselves.
+  // The camera instance's mask lock, recursive: the rebuilds and Update
+  // take it themselves; whoever reads or fills the images holds it.
   platform::CriticalSection& lock() { return lock_; }
 
   CDibImage& reference(int32_t depth, MaskKind kind);
@@ -56,11 +42,6 @@ class MaskData {
   void RebuildDefectMap(int32_t depth, MaskKind kind);
   void RebuildAllMaps();
 
-  // Loads all four references; refused (references unchanged) when the file
-  // cannot be opened, its header differs or any block is short.
-  bool Load(const std::string& path);
-  // False when the file cannot be created or a write fails.
-  bool Save(const std::string& path) const;
   // Replaces one reference from a full-sensor raw frame (`which` 0 dark, 1
   // white) and rebuilds its map.
   MaskUpdate Update(const CDibImage& raw, int32_t which);

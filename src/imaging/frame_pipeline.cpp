@@ -57,6 +57,8 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
     if (MeasureExposure(*raw, &m) && m.change) host.ApplyExposureFactor(settings.auto_iris, m.factor);
   }
 
+  // 12-bit camera data, left-aligned to 16 bits by the mask filter.
+  int32_t grey_bits = 12;
   // 2. Flat field and defect correction under the mask lock.
   if (mask != nullptr && mask->valid() && (settings.mask_filter || settings.dot_filter)) {
     platform::ScopedLock hold(mask->lock());
@@ -64,9 +66,10 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
       if (raw_bits == 8) {
         MaskFilter8(*raw, mask->reference(8, MaskKind::kDark), mask->reference(8, MaskKind::kWhite),
                     settings.window_x, settings.window_y);
-      } else {
-        MaskFilter16(*raw, mask->reference(16, MaskKind::kDark), mask->reference(16, MaskKind::kWhite),
-                     settings.window_x, settings.window_y);
+      } else if (MaskFilter16(*raw, mask->reference(16, MaskKind::kDark),
+                              mask->reference(16, MaskKind::kWhite), settings.window_x, settings.window_y)) {
+        raw->set_significant_bits(16);  // left-aligned from here on
+        grey_bits = 16;
       }
     }
     if (settings.dot_filter) {
@@ -85,7 +88,7 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
       settings.auto_grey_balance = false;  // acts on one frame
       host.GreyGainsMeasured(settings.grey);
     }
-    GreyGainsArgs args{settings.grey, 12};
+    GreyGainsArgs args{settings.grey, grey_bits};
     raw->Apply(raw_bits == 8 ? &GreyGains8 : &GreyGains16, *raw, nullptr, 0, 0, settings.bayer_mode, &args);
   } else if (mode == 0 && settings.grey_mode == 2) {
     // Grey from colour goes through the 24-bit image; the 16-bit grey mode

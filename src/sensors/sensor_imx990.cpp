@@ -61,14 +61,18 @@ int32_t CSensorIMX990Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
   const int32_t base_frame_length = cropped_height ? height + 36 : BaseFrameLength(binning);
   const int32_t frame_length = static_cast<int32_t>(base_frame_length * kClockNumerator / kClockDenominator);
 
-  const int32_t x = (left + 7) & ~7;
+  int32_t x = (left + 7) & ~7;
   const int32_t w = (width / divisor) & ~3;
   // A window narrower than 4 or lower than 8 lines rounds to nothing.
   if (w == 0 || x + w > max_width) return 0;
   const int32_t h = (height / divisor) & ~7;
   int32_t y = (top + 7) & ~7;
   if (h == 0 || y + h > max_height) return 0;
-  if (IsFlippedOrientation()) y = max_height - h - y;
+  // A sensor turned by 180 degrees counts both edges from the far side.
+  if (IsFlippedOrientation()) {
+    x = max_width - w - x;
+    y = max_height - h - y;
+  }
   if (cropped_height) y += 4;
 
   WriteRegister(imx99x_reg::kBinning, binning_select);

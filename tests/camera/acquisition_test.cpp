@@ -3,6 +3,7 @@
 // triggered frames, and stopping that never waits out a frame time-out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,8 @@
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
+#include "imaging/defect_mask.h"
+#include "imaging/dib_image.h"
 #include "platform/window_messages.h"
 #include "test_paths.h"
 
@@ -132,6 +135,130 @@ TEST_F(Acquisition, SnapShotDeliversTheRampExactly) {
         }
       }
     }
+  }
+}
+
+// The references filled from ramp frames, stored, reloaded bit for bit,
+// hostile files refused, and the mask filter applied to the next frames.
+TEST_F(Acquisition, MaskDataFromFramesThroughFilesIntoThePipeline) {
+  using imaging::MaskKind;
+  auto camera = Make();
+  const imaging::MaskData& mask = *camera->mask_data();
+  auto everything = [&mask] {
+    std::vector<uint8_t> all;
+    for (int32_t depth : {8, 16})
+      for (MaskKind kind : {MaskKind::kDark, MaskKind::kWhite})
+        for (const imaging::CDibImage* im : {&mask.reference(depth, kind), &mask.defect_map(depth, kind)})
+          all.insert(all.end(), im->pixels(), im->pixels() + im->size_bytes());
+    return all;
+  };
+  auto at16 = [](const imaging::CDibImage& image, int32_t x, int32_t y) {
+    uint16_t v = 0;
+    std::memcpy(&v, image.row(y) + 2 * x, 2);
+    return v;
+  };
+  const std::string path = platform::test::TempPath("camera.msk");
+  auto write = [&path](const std::vector<uint8_t>& bytes) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, out);
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+  };
+  std::vector<uint8_t> frame(640 * 512 * 2);
+  const int32_t size = static_cast<int32_t>(frame.size());
+
+  // The 8-bit ramp becomes the dark reference, the 16-bit ramp the white one.
+  ASSERT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  ASSERT_EQ(1, camera->UpdateMaskData(0));
+  ASSERT_EQ(1, camera->SetColorMode(16));
+  ASSERT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  ASSERT_EQ(1, camera->UpdateMaskData(1));
+  for (auto [x, y] : {std::pair{0, 0}, {7, 3}, {639, 511}}) {
+    EXPECT_EQ(Ramp(x, y) >> 4, mask.reference(8, MaskKind::kDark).row(y)[x]) << x << ", " << y;
+    EXPECT_EQ(Ramp(x, y), at16(mask.reference(16, MaskKind::kWhite), x, y)) << x << ", " << y;
+  }
+  // White below 1024 is a defect off the two-pixel border; the ramp's dark
+  // 8 stays below 192 everywhere.
+  const imaging::CDibImage& white_map = mask.defect_map(16, MaskKind::kWhite);
+  EXPECT_EQ(1, at16(white_map, 10, 10));
+  EXPECT_EQ(0, at16(white_map, 1, 10));
+  EXPECT_EQ(0, at16(white_map, 600, 200));
+  const imaging::CDibImage& dark_map = mask.defect_map(8, MaskKind::kDark);
+  EXPECT_EQ(dark_map.pixels() + dark_map.size_bytes(),
+            std::find(dark_map.pixels(), dark_map.pixels() + dark_map.size_bytes(), 1));
+  const std::vector<uint8_t> updated = everything();
+
+  // Neither a selector other than dark or white nor a binned frame changes anything.
+  EXPECT_EQ(0, camera->UpdateMaskData(2));
+  EXPECT_EQ(kErrFile, camera->PopError());
+  ASSERT_EQ(1, camera->SetSubSample(1));
+  ASSERT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  EXPECT_EQ(1, camera->UpdateMaskData(0));
+  ASSERT_EQ(1, camera->SetSubSample(0));
+  EXPECT_EQ(updated, everything());
+
+  ASSERT_EQ(1, camera->SaveMaskFile(path.c_str()));
+  std::vector<uint8_t> file(40 + 2 * 0x50000 + 2 * 0xA0000 + 1);
+  FILE* in = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(nullptr, in);
+  file.resize(std::fread(file.data(), 1, file.size(), in));
+  std::fclose(in);
+  ASSERT_EQ(40u + 2 * 0x50000 + 2 * 0xA0000, file.size());
+  ASSERT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+  ASSERT_EQ(1, camera->UpdateMaskData(0));  // the 16-bit ramp as dark 16
+  const std::vector<uint8_t> changed = everything();
+  ASSERT_NE(updated, changed);
+  ASSERT_EQ(1, camera->LoadMaskFile(path.c_str()));
+  EXPECT_EQ(updated, everything());
+  ASSERT_EQ(1, camera->UpdateMaskData(0));
+
+  struct Hostile {
+    const char* what;
+    size_t at;
+    std::vector<uint8_t> patch;
+    size_t length;
+  } hostile[] = {
+      {"wrong magic", 0, {'q'}, file.size()},
+      {"width 320", 16, {0x40, 0x01}, file.size()},
+      {"short header", 0, {}, 39},
+      {"short block 1", 0, {}, 40 + 0x50000 - 1},
+      {"short block 2", 0, {}, 40 + 2 * 0x50000 - 1},
+      {"short block 3", 0, {}, 40 + 2 * 0x50000 + 0xA0000 - 1},
+      {"short block 4", 0, {}, file.size() - 1},
+  };
+  for (const Hostile& h : hostile) {
+    std::vector<uint8_t> bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(h.length));
+    std::copy(h.patch.begin(), h.patch.end(), bytes.begin() + static_cast<std::ptrdiff_t>(h.at));
+    write(bytes);
+    EXPECT_EQ(0, camera->LoadMaskFile(path.c_str())) << h.what;
+    EXPECT_EQ(kErrMaskFile, camera->PopError()) << h.what;
+  }
+  std::remove(path.c_str());
+  EXPECT_EQ(0, camera->LoadMaskFile(path.c_str()));
+  EXPECT_EQ(kErrMaskFile, camera->PopError());
+  EXPECT_EQ(changed, everything());
+
+  // The mask filter against the saved references: a 16-bit ramp over
+  // itself as white is full scale, left-aligned; the 8-bit ramp over
+  // itself as dark is black.
+  write(file);
+  ASSERT_EQ(1, camera->LoadMaskFile(path.c_str()));
+  std::remove(path.c_str());
+  ASSERT_EQ(1, camera->SetFilterValue(103, 1));
+  for (int32_t bits : {16, 8}) {
+    ASSERT_EQ(1, camera->SetColorMode(bits));
+    ASSERT_EQ(1, camera->SnapShot(frame.data(), size, 1));
+    int wrong = 0;
+    for (int32_t y = 0; y < 512 && wrong < 5; ++y)
+      for (int32_t x = 0; x < 640 && wrong < 5; ++x) {
+        const uint32_t expected = bits == 8 ? 0 : (Ramp(x, y) == 0 ? 0 : 4095 * 16);
+        const uint32_t got = Pixel(frame, 640 * bits / 8, 512, x, y, 1, bits / 8);
+        if (got != expected) {
+          ADD_FAILURE() << bits << " bits at (" << x << ", " << y << ") expected " << expected << ", got "
+                        << got;
+          ++wrong;
+        }
+      }
   }
 }
 

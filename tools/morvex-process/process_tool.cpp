@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/mask_file.h"
 #include "imaging/convert.h"
 #include "imaging/defect_mask.h"
 #include "imaging/frame_pipeline.h"
@@ -217,7 +218,7 @@ int MorvexProcessMain(int argc, char** argv) {
 
   imaging::MaskData mask;
   if (!mask.valid()) return Fail(kExitIo, "out of memory");
-  if (!o.mask_path.empty() && !mask.Load(o.mask_path)) {
+  if (!o.mask_path.empty() && !files::LoadMaskFile(o.mask_path, mask)) {
     return Fail(kExitIo, "mask file " + o.mask_path + " refused");
   }
 

@@ -81,4 +81,16 @@ put("exports", "info-and-names", [8, 0, VALID, 8, 0, 40, 3, 0, VALID, 5, 0, 0, V
 put("exports", "save-image", [20, 0, VALID, 0, 1, 53, 0, 4, 1, 0, 5, 1])
 put("exports", "release-twice", [1, 0, 1, 0, 2, 0, 0, 0, 0, 0, 20, 0, VALID, 0, 0])
 put("exports", "capture", [19, 0, 20, 0, VALID, 0, 0, 23, 0, 9, 0])
+# Mask files: the header, then a repeated body up to the file length.
+def mask_header(magic=b"QUISTO MASK1000\0", width=640, height=512, blocks=(0x50000, 0x50000, 0xA0000, 0xA0000)):
+    return magic + struct.pack("<II", width, height) + struct.pack("<4I", *blocks)
+
+
+whole = 40 + 2 * 0x50000 + 2 * 0xA0000
+put("mask_file", "whole", [1] + list(u32(whole)) + list(mask_header()) + [0, 0x10, 0xFF, 0x0F])
+put("mask_file", "trailing", [1] + list(u32(whole + 100)) + list(mask_header()) + [0x80])
+put("mask_file", "short-block", [1] + list(u32(whole - 1)) + list(mask_header()) + [7])
+put("mask_file", "wrong-size", [1] + list(u32(whole)) + list(mask_header(width=320)) + [7])
+put("mask_file", "header-only", [0] + list(mask_header()))
+put("mask_file", "empty", [0])
 print("seeds written under", corpus)

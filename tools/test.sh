@@ -4,7 +4,7 @@
 # Exits non-zero when anything fails.
 #
 #   tools/test.sh                      every build, every test
-#   tools/test.sh win32                one build (native, native-tsan, win32)
+#   tools/test.sh win32                one build (native, native-tsan, fuzz, win32)
 #   tools/test.sh native -R Still      one build, the tests whose names match
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,15 +16,15 @@ builds=()
 filter=()
 while [ $# -gt 0 ]; do
   case $1 in
-    native | native-tsan | win32) builds+=("$1") ;;
+    native | native-tsan | fuzz | win32) builds+=("$1") ;;
     -R) [ $# -ge 2 ] || { echo "test.sh: -R needs a pattern" >&2; exit 2; }
         filter=(-R "$2"); shift ;;
     -h | --help) sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-    *) echo "test.sh: unknown argument '$1' (builds: native native-tsan win32; -R pattern)" >&2; exit 2 ;;
+    *) echo "test.sh: unknown argument '$1' (builds: native native-tsan fuzz win32; -R pattern)" >&2; exit 2 ;;
   esac
   shift
 done
-[ ${#builds[@]} -gt 0 ] || builds=(native native-tsan win32)
+[ ${#builds[@]} -gt 0 ] || builds=(native native-tsan fuzz win32)
 wanted() { local b; for b in "${builds[@]}"; do [ "$b" = "$1" ] && return 0; done; return 1; }
 
 bash tools/setup.sh || exit 1
@@ -87,6 +87,23 @@ if wanted native-tsan; then
   else
     summary+=("native-tsan: BUILD FAILED"); status=1
   fi
+fi
+
+if wanted fuzz; then
+  echo "== fuzz replay (every corpus input once)"
+  out=$(mktemp)
+  bash tools/fuzz.sh --replay 2>&1 | tee "$out"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  line=$(grep -E '^replay: ' "$out" | tail -n 1)
+  summary+=("fuzz replay: ${line#replay: }")
+  if [[ $line =~ ([0-9]+)\ passed,\ ([0-9]+)\ failed ]]; then
+    total_passed=$((total_passed + BASH_REMATCH[1]))
+    total_failed=$((total_failed + BASH_REMATCH[2]))
+  else
+    summary[-1]="fuzz replay: no result"
+    total_failed=$((total_failed + 1))
+  fi
+  rm -f "$out"
 fi
 
 if wanted win32; then

@@ -2,6 +2,9 @@
 // registers, the busy wait, internal correction, bus words, the EEPROM byte
 // at 0x1080, the trigger switch, the clock-mode bus-speed rule and the
 // exposure rules that stretch the frame time-out.
+#include <algorithm>
+#include <cmath>
+
 #include "device/morvex_z3u2_base.h"
 
 namespace morvex {
@@ -205,7 +208,11 @@ int32_t CMorvexZ3U2Base::SetExposureTime(int32_t tenth_ms) {
 }
 
 int32_t CMorvexZ3U2Base::SetRealExposureTime(double seconds) {
-  if (seconds > 2.0) frame_timeout_ms_.store(static_cast<int32_t>((seconds + 1.0) * 1000.0));
+  // A stored or passed value may be anything: no exposure is NaN or endless,
+  // and the frame time-out stays a representable count of milliseconds.
+  if (!std::isfinite(seconds)) return 0;
+  if (seconds > 2.0)
+    frame_timeout_ms_.store(static_cast<int32_t>(std::min((seconds + 1.0) * 1000.0, 2147483647.0)));
   return sensor_ ? sensor_->SetRealExposureTime(seconds) : 0;
 }
 

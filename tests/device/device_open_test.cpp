@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -330,6 +331,12 @@ TEST_F(DeviceOpen, RegisterEepromAndTimeoutRules) {
   EXPECT_EQ(device->frame_timeout(), 5000);
   device->SetRealExposureTime(3.0);
   EXPECT_EQ(device->frame_timeout(), 4000);
+  // Values from a settings store may be anything: refused, or capped.
+  EXPECT_EQ(device->SetRealExposureTime(std::numeric_limits<double>::infinity()), 0);
+  EXPECT_EQ(device->SetRealExposureTime(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(device->frame_timeout(), 4000);
+  device->SetRealExposureTime(1e300);
+  EXPECT_EQ(device->frame_timeout(), 2147483647);
   device->SetFrameTimeout(1234);
   EXPECT_EQ(device->frame_timeout(), 1234);
 

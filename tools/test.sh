@@ -29,6 +29,11 @@ wanted() { local b; for b in "${builds[@]}"; do [ "$b" = "$1" ] && return 0; don
 
 bash tools/setup.sh || exit 1
 
+# A second run recompiles only what changed.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$repo
+fi
+
 # CI builds treat every warning as an error.
 werror=()
 [ -n "${CI:-}" ] && werror=(-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)

@@ -132,7 +132,8 @@ void BM_StreamFastestFramePeriod(benchmark::State& state) {
         ++run_taken;
       }
     }
-    const double run_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double run_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     allocations += g_allocations.load() - allocations_start;
     thread_allocations += g_thread_allocations.load() - thread_allocations_start;
     thread_cpu += frame_tid ? ThreadCpuSeconds(frame_tid) - cpu_start : 0;
@@ -150,7 +151,13 @@ void BM_StreamFastestFramePeriod(benchmark::State& state) {
   state.counters["allocs"] = static_cast<double>(allocations) / frames;
   state.counters["thread_allocs"] = static_cast<double>(thread_allocations) / frames;
 }
-BENCHMARK(BM_StreamFastestFramePeriod)->ArgName("ramp")->Arg(1)->Arg(0)->Iterations(2)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_StreamFastestFramePeriod)
+    ->ArgName("ramp")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(2)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 
 }  // namespace
 

@@ -1,7 +1,8 @@
+#include "files/config_file.h"
+
 #include <vector>
 
 #include "camera/morvex.h"
-#include "files/config_file.h"
 
 namespace morvex {
 

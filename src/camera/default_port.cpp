@@ -12,13 +12,14 @@
 namespace morvex {
 
 platform::DriverPort& DefaultDriverPort() {
-  static MergedDriverPort port([fx3 = std::shared_ptr<platform::DriverPort>(platform::CreateFx3DriverPort())] {
-    std::vector<std::shared_ptr<platform::DriverPort>> sources{fx3};
+  static MergedDriverPort port(
+      [fx3 = std::shared_ptr<platform::DriverPort>(platform::CreateFx3DriverPort())] {
+        std::vector<std::shared_ptr<platform::DriverPort>> sources{fx3};
 #ifdef MORVEX_WITH_EMULATOR
-    if (auto emulated = emulator::ConfiguredPort()) sources.push_back(std::move(emulated));
+        if (auto emulated = emulator::ConfiguredPort()) sources.push_back(std::move(emulated));
 #endif
-    return sources;
-  });
+        return sources;
+      });
   return port;
 }
 

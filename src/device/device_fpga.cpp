@@ -22,7 +22,8 @@ struct StartOffsets {
 
 }  // namespace
 
-void CMorvexZ3U2Base::WriteWindowRegisters(int32_t width_samples, int32_t height, const int32_t* window_mode) {
+void CMorvexZ3U2Base::WriteWindowRegisters(int32_t width_samples, int32_t height,
+                                           const int32_t* window_mode) {
   CQorCy3Cam& c = *controller_;
   c.WriteFpgaRegister(fpga_reg::kWindowWidthLow, static_cast<uint32_t>(width_samples) & 0xFF);
   c.WriteFpgaRegister(fpga_reg::kWindowWidthHigh, (static_cast<uint32_t>(width_samples) >> 8) & 0xFF);

@@ -17,8 +17,8 @@ constexpr int kStopRounds = 24;
 constexpr uint32_t kStopRoundMs = 500;
 
 uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 }  // namespace
@@ -324,9 +324,9 @@ void CMorvexZ3U2Base::DeliverFrame(const FrameRecord& record, uint32_t data_star
   newest_.store(target);
   write_index_.store((target + 1) % ring_size_);
   filling_.store(-1);
-  delivered_ns_.store(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-          .count());
+  delivered_ns_.store(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count());
   produced_.fetch_add(1);
   frame_event_.Set();
 }

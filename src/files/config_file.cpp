@@ -16,7 +16,8 @@ int32_t LittleEndian32(const uint8_t* p) {
 std::vector<ConfigPair> ParseConfigRecords(const uint8_t* data, size_t size) {
   std::vector<ConfigPair> pairs;
   pairs.reserve(size / 8);
-  for (size_t at = 0; at + 8 <= size; at += 8) pairs.push_back({LittleEndian32(data + at), LittleEndian32(data + at + 4)});
+  for (size_t at = 0; at + 8 <= size; at += 8)
+    pairs.push_back({LittleEndian32(data + at), LittleEndian32(data + at + 4)});
   return pairs;
 }
 

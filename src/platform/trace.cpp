@@ -17,9 +17,10 @@ const struct {
   const char* name;
   TraceCategory category;
 } kCategories[] = {
-    {"platform", kTracePlatform}, {"usb", kTraceUsb},         {"emulator", kTraceEmulator}, {"sensors", kTraceSensors},
-    {"device", kTraceDevice},     {"imaging", kTraceImaging}, {"files", kTraceFiles},       {"settings", kTraceSettings},
-    {"camera", kTraceCamera},     {"api", kTraceApi},
+    {"platform", kTracePlatform}, {"usb", kTraceUsb},           {"emulator", kTraceEmulator},
+    {"sensors", kTraceSensors},   {"device", kTraceDevice},     {"imaging", kTraceImaging},
+    {"files", kTraceFiles},       {"settings", kTraceSettings}, {"camera", kTraceCamera},
+    {"api", kTraceApi},
 };
 
 const char* NameOf(TraceCategory category) {
@@ -50,7 +51,8 @@ uint32_t ParseTraceCategories(const char* text) {
   size_t start = 0;
   while (start <= list.size()) {
     const size_t comma = list.find(',', start);
-    const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string name =
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     if (name == "all" || name == "1") mask |= kTraceAll;
     for (const auto& entry : kCategories)
       if (name == entry.name) mask |= entry.category;

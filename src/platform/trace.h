@@ -42,8 +42,7 @@ void TraceLine(TraceCategory category, const char* format, ...) __attribute__((f
 }  // namespace morvex::platform
 
 // Formats nothing unless the category is on.
-#define MORVEX_TRACE(category, ...)                                                   \
-  do {                                                                                \
-    if (::morvex::platform::TraceEnabled(category))                                   \
-      ::morvex::platform::TraceLine(category, __VA_ARGS__);                           \
+#define MORVEX_TRACE(category, ...)                                                                       \
+  do {                                                                                                    \
+    if (::morvex::platform::TraceEnabled(category)) ::morvex::platform::TraceLine(category, __VA_ARGS__); \
   } while (0)

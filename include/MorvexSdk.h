@@ -60,7 +60,8 @@ typedef void* MORVEX_HWND;
 #define MORVEX_ERR_MASK_FILE 14
 
 /* Window messages; both are posted, never sent. */
-#define MORVEX_WM_FRAME 0x8002 /* callback window: wParam = MORVEX_FRAME_INFO*, or 0 and an error code in lParam */
+/* Callback window: wParam = MORVEX_FRAME_INFO*, or 0 and an error code in lParam. */
+#define MORVEX_WM_FRAME 0x8002
 #define MORVEX_WM_ERROR 0x8003 /* application window: wParam 0, lParam = error code */
 
 /* Filter identifiers for Morvex_GetFilterValue / Morvex_SetFilterValue. */
@@ -130,8 +131,8 @@ typedef void* MORVEX_HWND;
    overwritten by the next frame. */
 #pragma pack(push, 4)
 typedef struct MORVEX_FRAME_INFO {
-  int32_t reserved;     /**< always 0 */
-  int32_t width;        /**< pixels of the frame as read */
+  int32_t reserved; /**< always 0 */
+  int32_t width;    /**< pixels of the frame as read */
   int32_t height;
   int32_t bitsPerPixel; /**< 8, 16, 24, 32, 48 or 64 */
   int32_t frameRate;    /**< tenths of frames per second; 0 for triggered frames */
@@ -497,8 +498,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetCaptureWindow(int camera, int width, int he
  * MORVEX_ERR_CAPTURE_WINDOW for a window outside the sensor,
  * MORVEX_ERR_NOT_READY without a device.
  */
-MORVEX_API int MORVEX_CALL Morvex_SetCaptureWindowEx(int camera, int totalH, int x, int width, int totalV, int y,
-                                                     int height);
+MORVEX_API int MORVEX_CALL Morvex_SetCaptureWindowEx(int camera, int totalH, int x, int width, int totalV,
+                                                     int y, int height);
 /**
  * Reads the capture window; NULL pointers are skipped.
  * @param camera camera handle.
@@ -510,8 +511,8 @@ MORVEX_API int MORVEX_CALL Morvex_SetCaptureWindowEx(int camera, int totalH, int
  * @param height capture height.
  * @return 1.
  */
-MORVEX_API int MORVEX_CALL Morvex_GetCaptureWindowEx(int camera, int* totalH, int* x, int* width, int* totalV, int* y,
-                                                     int* height);
+MORVEX_API int MORVEX_CALL Morvex_GetCaptureWindowEx(int camera, int* totalH, int* x, int* width, int* totalV,
+                                                     int* y, int* height);
 /**
  * Capture width, not divided by subsampling.
  * @param camera camera handle.
@@ -624,8 +625,8 @@ MORVEX_API int MORVEX_CALL Morvex_Preview(int camera);
  * @par Errors
  * As Morvex_Preview.
  */
-MORVEX_API int MORVEX_CALL Morvex_CallBackPreview(int camera, MORVEX_HWND window, void* buffer, int bufferSize,
-                                                  int rowOrder);
+MORVEX_API int MORVEX_CALL Morvex_CallBackPreview(int camera, MORVEX_HWND window, void* buffer,
+                                                  int bufferSize, int rowOrder);
 /**
  * Prepares the camera for single frames taken with Morvex_SnapShot; the
  * stream is not stopped between snapshots.
@@ -666,7 +667,8 @@ MORVEX_API int MORVEX_CALL Morvex_SnapShot(int camera, void* buffer, int bufferS
  * MORVEX_ERR_WINDOW, MORVEX_ERR_THREAD; the codes of Morvex_Capture when
  * preparing fails.
  */
-MORVEX_API int MORVEX_CALL Morvex_Trigger(int camera, MORVEX_HWND window, void* buffer, int bufferSize, int rowOrder);
+MORVEX_API int MORVEX_CALL Morvex_Trigger(int camera, MORVEX_HWND window, void* buffer, int bufferSize,
+                                          int rowOrder);
 /**
  * Starts continuous acquisition without changing window or buffer
  * settings. Returns 1 at once when a preview already runs.

@@ -31,7 +31,8 @@ int demo_write_cameras(unsigned value) {
   HKEY key;
   DWORD data = value;
   LONG result;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, emulator_key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, emulator_key, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) !=
+      ERROR_SUCCESS)
     return 0;
   result = RegSetValueExA(key, "Cameras", 0, REG_DWORD, (const BYTE*)&data, sizeof(data));
   RegCloseKey(key);
@@ -134,7 +135,8 @@ static int run(sample_library_t library) {
   for (i = 0; i < sizeof(sensor_registers) / sizeof(sensor_registers[0]); ++i) {
     value = read_register_ex(camera, sensor_registers[i].address, &flag);
     if (flag)
-      printf("  0x%04X = 0x%02X  %s\n", sensor_registers[i].address, (unsigned)value, sensor_registers[i].meaning);
+      printf("  0x%04X = 0x%02X  %s\n", sensor_registers[i].address, (unsigned)value,
+             sensor_registers[i].meaning);
     else
       printf("  0x%04X unreadable (error %d)\n", sensor_registers[i].address, get_last_error(camera)), ok = 0;
   }

@@ -8,7 +8,6 @@
 #include "MorvexSdk.h"
 #include "sample_library.h"
 
-
 typedef int(MORVEX_CALL* get_dll_version_t)(void);
 typedef int(MORVEX_CALL* initialize_t)(MORVEX_HWND);
 typedef int(MORVEX_CALL* enum_device_t)(int, char*);

@@ -20,7 +20,8 @@ namespace morvex::api {
 static_assert(MORVEX_ERR_MASK_FILE == kErrMaskFile && MORVEX_ERR_UNSUPPORTED == kErrUnsupported &&
                   MORVEX_ERR_FILE == kErrFile && MORVEX_ERR_NOT_READY == kErrNotReady,
               "public and internal error codes agree");
-static_assert(MORVEX_WM_ERROR == kWmError && MORVEX_WM_FRAME == kWmFrame, "public and internal messages agree");
+static_assert(MORVEX_WM_ERROR == kWmError && MORVEX_WM_FRAME == kWmFrame,
+              "public and internal messages agree");
 static_assert(sizeof(MORVEX_CAMERA_INFO) == sizeof(CameraInfoRecord), "camera information record");
 static_assert(offsetof(MORVEX_CAMERA_INFO, minExposureTime) == offsetof(CameraInfoRecord, min_exposure_time),
               "camera information record");

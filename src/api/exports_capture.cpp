@@ -8,7 +8,8 @@ int MORVEX_CALL Morvex_SetCaptureWindow(int camera, int width, int height) {
   return Dispatch(camera, 0, [&](CMorvex& m) { return m.SetCaptureWindow(width, height); });
 }
 
-int MORVEX_CALL Morvex_SetCaptureWindowEx(int camera, int totalH, int x, int width, int totalV, int y, int height) {
+int MORVEX_CALL Morvex_SetCaptureWindowEx(int camera, int totalH, int x, int width, int totalV, int y,
+                                          int height) {
   return Dispatch(camera, 0,
                   [&](CMorvex& m) { return m.SetCaptureWindowEx(totalH, x, width, totalV, y, height); });
 }
@@ -68,8 +69,10 @@ int MORVEX_CALL Morvex_Preview(int camera) {
   return Dispatch(camera, 0, [](CMorvex& m) { return m.Preview(); });
 }
 
-int MORVEX_CALL Morvex_CallBackPreview(int camera, MORVEX_HWND window, void* buffer, int bufferSize, int rowOrder) {
-  return Dispatch(camera, 0, [&](CMorvex& m) { return m.CallBackPreview(window, buffer, bufferSize, rowOrder); });
+int MORVEX_CALL Morvex_CallBackPreview(int camera, MORVEX_HWND window, void* buffer, int bufferSize,
+                                       int rowOrder) {
+  return Dispatch(camera, 0,
+                  [&](CMorvex& m) { return m.CallBackPreview(window, buffer, bufferSize, rowOrder); });
 }
 
 int MORVEX_CALL Morvex_Capture(int camera) {

@@ -49,7 +49,8 @@ int MORVEX_CALL Morvex_LoadConfigFileA(int camera, const char* path) {
 }
 
 int MORVEX_CALL Morvex_LoadConfigFileW(int camera, const wchar_t* path) {
-  return WithNarrowPath(camera, path, [](CMorvex& m, const char* narrow) { return m.LoadConfigFile(narrow); });
+  return WithNarrowPath(camera, path,
+                        [](CMorvex& m, const char* narrow) { return m.LoadConfigFile(narrow); });
 }
 
 int MORVEX_CALL Morvex_SetCameraDlg(int camera, MORVEX_HWND owner) {

@@ -13,8 +13,10 @@ int MORVEX_CALL Morvex_SetFilterValue(int camera, int filter, int value) {
   return Dispatch(camera, 0, [&](CMorvex& m) { return m.SetFilterValue(filter, value); });
 }
 
-#define MORVEX_FILTER_PROPERTY(Name, id)                                                                  \
-  int MORVEX_CALL Morvex_Get##Name(int camera, int* flag) { return Morvex_GetFilterValue(camera, id, flag); } \
+#define MORVEX_FILTER_PROPERTY(Name, id)                    \
+  int MORVEX_CALL Morvex_Get##Name(int camera, int* flag) { \
+    return Morvex_GetFilterValue(camera, id, flag);         \
+  }                                                         \
   int MORVEX_CALL Morvex_Set##Name(int camera, int value) { return Morvex_SetFilterValue(camera, id, value); }
 
 MORVEX_FILTER_PROPERTY(Brightness, MORVEX_FILTER_BRIGHTNESS)

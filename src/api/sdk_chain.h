@@ -147,7 +147,7 @@ class CSdkChain : public CTRing<CSDKDATA> {
   }
 
  private:
-  CSDKDATA* FindLocked(int32_t handle);      // moves the head
+  CSDKDATA* FindLocked(int32_t handle);       // moves the head
   bool ContainsLocked(int32_t handle) const;  // leaves the head alone
   int32_t DrawHandleLocked();
 

@@ -18,7 +18,7 @@ struct CameraInfoRecord {
   int32_t max_color_gain;
   int32_t min_exposure;  // 0.1 ms units
   int32_t max_exposure;
-  int32_t reserved;      // never written
+  int32_t reserved;          // never written
   double min_exposure_time;  // seconds
   double max_exposure_time;
 };

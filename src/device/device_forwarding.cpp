@@ -4,6 +4,7 @@
 
 namespace morvex {
 
+// clang-format off
 int32_t CMorvexZ3U2Base::CopyDescriptor(SensorDescriptor* destination) { return sensor_ ? destination ? sensor_->CopyDescriptor(destination) : 0 : 0; }
 int32_t CMorvexZ3U2Base::SetClockSetting(int32_t value) { return sensor_ ? sensor_->SetClockSetting(value) : 0; }
 int32_t CMorvexZ3U2Base::SetMirrorH(int32_t on) { return sensor_ ? sensor_->SetMirrorH(on) : 0; }
@@ -115,6 +116,7 @@ int32_t CMorvexZ3U2Base::StreamStartQuery() { return sensor_ ? sensor_->StreamSt
 void CMorvexZ3U2Base::OnSettingsApplied() {
   if (sensor_) sensor_->OnSettingsApplied();
 }
+// clang-format on
 void CMorvexZ3U2Base::OnSettingsHook() {
   if (sensor_) sensor_->OnSettingsHook();
 }

@@ -115,7 +115,8 @@ int32_t CMorvexZ3U2Base::GetFrame(uint8_t* destination, int32_t, int32_t, int32_
   return 0;
 }
 
-int32_t CMorvexZ3U2Base::GetFrameWithInfo(uint8_t* destination, uint32_t* pair, uint32_t* word, int32_t choice) {
+int32_t CMorvexZ3U2Base::GetFrameWithInfo(uint8_t* destination, uint32_t* pair, uint32_t* word,
+                                          int32_t choice) {
   RingSlot info;
   if (!CopyNewest(destination, static_cast<uint32_t>(std::max(frame_byte_count_, 0)), 1, 0, &info)) return 0;
   if (choice) {
@@ -135,7 +136,8 @@ int32_t CMorvexZ3U2Base::GetFrameEx(uint8_t* destination, int32_t* frame_counter
                                     uint32_t* word32, uint32_t* word40, uint32_t* word44, int32_t, int32_t,
                                     int32_t, int32_t vertical_flag) {
   RingSlot info;
-  if (!CopyNewest(destination, static_cast<uint32_t>(std::max(frame_byte_count_, 0)), vertical_flag, 0, &info))
+  if (!CopyNewest(destination, static_cast<uint32_t>(std::max(frame_byte_count_, 0)), vertical_flag, 0,
+                  &info))
     return 0;
   if (frame_counter) *frame_counter = info.frame_counter;
   if (word28) *word28 = info.header_words[0];

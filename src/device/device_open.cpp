@@ -30,7 +30,9 @@ uint32_t FrameBufferCapacity(int32_t width, int32_t height, int32_t bytes_per_sa
 }
 
 CMorvexZ3U2Base::CMorvexZ3U2Base(platform::DriverPort& port, platform::Clock& clock, const char* mapping_name)
-    : port_(port), clock_(clock), mapping_name_(mapping_name ? std::string(mapping_name) : DeviceTableMappingName()) {
+    : port_(port),
+      clock_(clock),
+      mapping_name_(mapping_name ? std::string(mapping_name) : DeviceTableMappingName()) {
   for (int32_t& entry : shadow_table_) entry = -1;
   g_live_objects.fetch_add(1);
 }
@@ -42,7 +44,9 @@ CMorvexZ3U2Base::~CMorvexZ3U2Base() {
 
 int CMorvexZ3U2Base::live_objects() { return g_live_objects.load(); }
 
-uint16_t CMorvexZ3U2Base::firmware_version() const { return LoadLe16(camera_info_ + kInfoFirmwareVersionOffset); }
+uint16_t CMorvexZ3U2Base::firmware_version() const {
+  return LoadLe16(camera_info_ + kInfoFirmwareVersionOffset);
+}
 
 CMorvexZ3U2Base::SensorFamily CMorvexZ3U2Base::Family() const {
   switch (product_id_) {
@@ -109,7 +113,8 @@ int32_t CMorvexZ3U2Base::CountCameras(int32_t product_id) {
   if (product_id == 0) return entries;
   int32_t count = 0;
   for (int i = 0; i < kMaxDevices; ++i) {
-    if (static_cast<int32_t>(controller_->GetEntryProductId(i)) == product_id && controller_->IsDeviceOpenable(i))
+    if (static_cast<int32_t>(controller_->GetEntryProductId(i)) == product_id &&
+        controller_->IsDeviceOpenable(i))
       ++count;
   }
   return count;
@@ -146,7 +151,9 @@ int32_t CMorvexZ3U2Base::GetEntryInstance(int32_t table_index) {
   return controller_->GetEntryInstance(table_index);
 }
 
-int32_t CMorvexZ3U2Base::UsesSecondaryEndpoint() { return product_id_ == product::kSecondaryEndpoint ? 1 : 0; }
+int32_t CMorvexZ3U2Base::UsesSecondaryEndpoint() {
+  return product_id_ == product::kSecondaryEndpoint ? 1 : 0;
+}
 int32_t CMorvexZ3U2Base::IsMemoryStreamModel() { return product::IsMemoryStream(product_id_) ? 1 : 0; }
 int32_t CMorvexZ3U2Base::IsMemoryStreamModelAlias() { return IsMemoryStreamModel(); }
 int32_t CMorvexZ3U2Base::GetTableIndex() { return table_index_; }

@@ -132,7 +132,9 @@ void EmulatorPort::Close(Handle handle) {
   camera->AbortOwner(handle, platform::kErrorOperationAborted);
 }
 
-std::unique_ptr<platform::AsyncIo> EmulatorPort::CreateAsyncIo() { return std::make_unique<EmulatedAsyncIo>(); }
+std::unique_ptr<platform::AsyncIo> EmulatorPort::CreateAsyncIo() {
+  return std::make_unique<EmulatedAsyncIo>();
+}
 
 IoResult EmulatorPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out,
                                  uint32_t out_size, platform::AsyncIo* io) {

@@ -28,7 +28,8 @@ float Gaussian(uint32_t h) {
 struct Body {
   float u, v, spread, brightness;
 };
-constexpr Body kBodies[3] = {{0.30f, 0.40f, 0.012f, 0.55f}, {0.70f, 0.60f, 0.030f, 0.35f}, {0.55f, 0.25f, 0.004f, 0.60f}};
+constexpr Body kBodies[3] = {
+    {0.30f, 0.40f, 0.012f, 0.55f}, {0.70f, 0.60f, 0.030f, 0.35f}, {0.55f, 0.25f, 0.004f, 0.60f}};
 
 // What stays the same for every pixel of a frame, worked out once per frame:
 // rendering is done on the reader's thread, at up to some 260 frames a second.
@@ -41,7 +42,8 @@ struct SceneFrame {
         dv(static_cast<float>(0.015 * std::cos(0.23 * s.time_s))),
         gain(static_cast<float>(std::pow(10.0, s.gain_code * 0.1 / 20.0))),
         // Dark signal doubles every 7 degrees (DN per second).
-        dark(static_cast<float>(150.0 * std::pow(2.0, (s.temperature_c - 25.0) / 7.0) * s.exposure_ms / 1000.0)),
+        dark(static_cast<float>(150.0 * std::pow(2.0, (s.temperature_c - 25.0) / 7.0) * s.exposure_ms /
+                                1000.0)),
         light(static_cast<float>(300.0 * s.exposure_ms)),
         black_level(static_cast<float>(s.black_level)),
         fixed_seed(Mix(s.seed ^ 0x51EDu)),
@@ -101,11 +103,14 @@ struct SceneFrame {
     const uint32_t defect = fixed & 0xFFF;
     const int32_t hot = static_cast<int32_t>(defect == 7) | static_cast<int32_t>(defect == 1999);
     const float dark_signal = dark * (1.0f + 1999.0f * static_cast<float>(hot));
-    const float lit = light * static_cast<float>(static_cast<int32_t>(defect != 3000));  // a dead pixel sees no light
+    const float lit =
+        light * static_cast<float>(static_cast<int32_t>(defect != 3000));  // a dead pixel sees no light
     // Photo-response and dark-signal non-uniformity, 12 bits of one hash each.
     const uint32_t pattern = Mix(fixed);
-    const float response = 1.0f + 0.04f * (static_cast<float>(static_cast<int32_t>(pattern & 0xFFF)) * (1.0f / 4096.0f) - 0.5f);
-    const float offset = 6.0f * (static_cast<float>(static_cast<int32_t>(pattern >> 20)) * (1.0f / 4096.0f) - 0.5f);
+    const float response =
+        1.0f + 0.04f * (static_cast<float>(static_cast<int32_t>(pattern & 0xFFF)) * (1.0f / 4096.0f) - 0.5f);
+    const float offset =
+        6.0f * (static_cast<float>(static_cast<int32_t>(pattern >> 20)) * (1.0f / 4096.0f) - 0.5f);
     const float signal = (radiance_here * lit * response + dark_signal) * gain;
     const float noise_sigma = std::sqrt(4.0f + 0.25f * signal);
     const float noise = noise_sigma * Gaussian(Mix(noise_seed + site * 0x85EBCA77u));
@@ -125,7 +130,8 @@ struct SceneFrame {
     float radiance_row[kMaxRow];
     for (int x = 0; x < width; ++x) radiance_row[x] = RadianceAt(points, x);
     const uint32_t row_site = static_cast<uint32_t>(y) * 8192u;
-    for (int x = 0; x < width; ++x) out[x] = NaturalSample(row_site + static_cast<uint32_t>(x), radiance_row[x]);
+    for (int x = 0; x < width; ++x)
+      out[x] = NaturalSample(row_site + static_cast<uint32_t>(x), radiance_row[x]);
   }
 
   const ExposureState& state;

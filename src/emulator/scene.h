@@ -12,9 +12,9 @@ namespace morvex::emulator {
 // Everything a frame's pixels depend on, captured when the frame is taken.
 struct ExposureState {
   Scene scene = Scene::kNatural;
-  double time_s = 0;        // camera time at the frame
-  double exposure_ms = 0;   // exposure lines x line period
-  uint32_t gain_code = 0;   // 0.1 dB per step
+  double time_s = 0;       // camera time at the frame
+  double exposure_ms = 0;  // exposure lines x line period
+  uint32_t gain_code = 0;  // 0.1 dB per step
   uint32_t black_level = 60;
   double temperature_c = 25;
   uint32_t frame_index = 0;  // drives the temporal noise

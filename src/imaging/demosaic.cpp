@@ -154,8 +154,9 @@ int InteriorImpl(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst
 }  // namespace
 
 int detail::Demosaic16Interior(Demosaic16RowFn row, int32_t max_weight, uint8_t* dst, const uint8_t* src,
-                               const Rect& rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp, int32_t src_bpp,
-                               int32_t dst_stride, int32_t src_stride, int32_t mode, void* extra) {
+                               const Rect& rect, int32_t dst_x, int32_t dst_y, int32_t dst_bpp,
+                               int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode,
+                               void* extra) {
   const BayerGains gains = extra ? *static_cast<const BayerGains*>(extra) : BayerGains{};
   const int32_t wr = BayerWeight(gains.red), wb = BayerWeight(gains.blue);
   if (src_bpp != 2 || (dst_bpp != 6 && dst_bpp != 8) || wr < 0 || wb < 0 || wr > max_weight ||

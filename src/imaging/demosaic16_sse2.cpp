@@ -171,8 +171,8 @@ void Demosaic16RowSse2(const detail::DemosaicRows<uint16_t>& r, int32_t x_end, u
 int Demosaic16Sse2(uint8_t* dst, const uint8_t* src, const Rect& rect, int32_t dst_x, int32_t dst_y,
                    int32_t dst_bpp, int32_t src_bpp, int32_t dst_stride, int32_t src_stride, int32_t mode,
                    void* extra) {
-  return detail::Demosaic16Interior(&Demosaic16RowSse2, kMaxWeight, dst, src, rect, dst_x, dst_y, dst_bpp, src_bpp,
-                                    dst_stride, src_stride, mode, extra);
+  return detail::Demosaic16Interior(&Demosaic16RowSse2, kMaxWeight, dst, src, rect, dst_x, dst_y, dst_bpp,
+                                    src_bpp, dst_stride, src_stride, mode, extra);
 }
 
 }  // namespace

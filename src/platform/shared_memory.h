@@ -10,8 +10,8 @@ namespace morvex::platform {
 class SharedMemory {
  public:
   enum class Mode {
-    kOpenExisting,    // fail when no such mapping exists
-    kCreate,          // open, or create zero-filled
+    kOpenExisting,  // fail when no such mapping exists
+    kCreate,        // open, or create zero-filled
   };
   SharedMemory();
   ~SharedMemory();

@@ -27,19 +27,19 @@ constexpr int kMaxSizeEntries = 100;
 
 // One size entry, the seven values in their registry order.
 struct SizeEntry {
-  int32_t th = 640;   // horizontal total
-  int32_t tv = 512;   // vertical total
-  int32_t eh = 640;   // capture width
-  int32_t ev = 512;   // capture height
-  int32_t ehs = 0;    // capture x offset
-  int32_t evs = 0;    // capture y offset
-  int32_t buf = 4;    // buffer count
+  int32_t th = 640;  // horizontal total
+  int32_t tv = 512;  // vertical total
+  int32_t eh = 640;  // capture width
+  int32_t ev = 512;  // capture height
+  int32_t ehs = 0;   // capture x offset
+  int32_t evs = 0;   // capture y offset
+  int32_t buf = 4;   // buffer count
 };
 
 // The five capture-format values of a camera key.
 struct FormatValues {
-  int32_t size = 0;       // index of the selected Size_NN entry
-  int32_t color = 2;      // colour setting before correction
+  int32_t size = 0;   // index of the selected Size_NN entry
+  int32_t color = 2;  // colour setting before correction
   int32_t subsample = 0;
   int32_t wait_time = 1;
   int32_t clock = 0;

@@ -4,7 +4,6 @@
 #include <mutex>
 #include <vector>
 
-
 namespace morvex {
 namespace {
 
@@ -87,8 +86,8 @@ void MergedDriverPort::Close(Handle handle) {
 
 std::unique_ptr<AsyncIo> MergedDriverPort::CreateAsyncIo() { return std::make_unique<CompositeAsyncIo>(); }
 
-IoResult MergedDriverPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out,
-                                     uint32_t out_size, AsyncIo* io) {
+IoResult MergedDriverPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size,
+                                     void* out, uint32_t out_size, AsyncIo* io) {
   auto* composite = static_cast<CompositeHandle*>(handle);
   if (!composite) return IoResult{false, platform::kErrorInvalidHandle, 0};
   AsyncIo* inner_io = nullptr;

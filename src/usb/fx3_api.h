@@ -44,19 +44,19 @@ constexpr uint32_t kControlDataSize = 64;
 #pragma pack(push, 1)
 // Every driver request that carries a USB transfer starts with this header.
 struct TransferHeader {
-  uint8_t request_type;        // bmRequestType
-  uint8_t request;             // bRequest
-  uint16_t value;              // wValue
-  uint16_t index;              // wIndex
-  uint16_t length;             // wLength: the size of the whole control block
+  uint8_t request_type;  // bmRequestType
+  uint8_t request;       // bRequest
+  uint16_t value;        // wValue
+  uint16_t index;        // wIndex
+  uint16_t length;       // wLength: the size of the whole control block
   uint32_t timeout_seconds;
   uint8_t reserved;
-  uint8_t endpoint;            // 0 for control requests
-  uint32_t status;             // written by the driver
-  uint32_t usb_status;         // written by the driver
+  uint8_t endpoint;     // 0 for control requests
+  uint32_t status;      // written by the driver
+  uint32_t usb_status;  // written by the driver
   uint32_t iso_packet_offset;
   uint32_t iso_packet_length;
-  uint32_t buffer_offset;      // 38 when data follows in the same block
+  uint32_t buffer_offset;  // 38 when data follows in the same block
   uint32_t buffer_length;
 };
 

@@ -31,8 +31,8 @@ uint32_t FrameByteCount(const FrameRecord& record) {
   return LoadLe32(record.header + kFrameHeaderByteCountOffset);
 }
 
-CQorCy3Cam::CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock, const platform::Guid* interface_guid,
-                       const char* mapping_name)
+CQorCy3Cam::CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock,
+                       const platform::Guid* interface_guid, const char* mapping_name)
     : CFx3Api(port, clock, mapping_name) {
   for (auto& kept : kept_slots_) kept.store(nullptr);
   if (interface_guid) SetInterfaceGuid(interface_guid);
@@ -83,16 +83,16 @@ int CQorCy3Cam::ControlRequest(uint8_t request_type, uint8_t request, uint16_t v
 
 int CQorCy3Cam::WriteCommand(uint8_t command, const uint8_t* data, uint32_t length, uint32_t /*timeout*/) {
   if (length > kControlDataSize || (length && !data)) return 0;
-  return ControlRequest(kRequestTypeVendorOut, kRequestWriteCommand, static_cast<uint16_t>(length), command, data,
-                        length, nullptr, nullptr);
+  return ControlRequest(kRequestTypeVendorOut, kRequestWriteCommand, static_cast<uint16_t>(length), command,
+                        data, length, nullptr, nullptr);
 }
 
 int CQorCy3Cam::ReadCommand(uint8_t command, uint8_t* data, uint32_t length, uint32_t /*timeout*/) {
   if (length > kControlDataSize || (length && !data)) return 0;
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadCommand, static_cast<uint16_t>(length), command | 1, nullptr,
-                      0, &answer, &received))
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadCommand, static_cast<uint16_t>(length), command | 1,
+                      nullptr, 0, &answer, &received))
     return 0;
   // A short answer stores nothing; the request itself still succeeded.
   if (received >= length) std::memcpy(data, answer.data, length);
@@ -102,8 +102,8 @@ int CQorCy3Cam::ReadCommand(uint8_t command, uint8_t* data, uint32_t length, uin
 int CQorCy3Cam::ReadCommandChecked(uint8_t command, uint8_t* data, uint32_t length) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadCommand, static_cast<uint16_t>(length), command | 1, nullptr,
-                      0, &answer, &received))
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadCommand, static_cast<uint16_t>(length), command | 1,
+                      nullptr, 0, &answer, &received))
     return 0;
   // A register value that never arrived must not read as a value.
   if (received < length) return 0;
@@ -118,7 +118,8 @@ int CQorCy3Cam::WriteByte3C(uint8_t value) {
 int CQorCy3Cam::ReadByte3D(uint8_t* value) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadByte3D, 0, 0, nullptr, 0, &answer, &received)) return 0;
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadByte3D, 0, 0, nullptr, 0, &answer, &received))
+    return 0;
   if (received != 0 && value) *value = answer.data[0];
   return 1;
 }
@@ -126,21 +127,25 @@ int CQorCy3Cam::ReadByte3D(uint8_t* value) {
 int CQorCy3Cam::WriteWordPair(uint16_t first, uint16_t second) {
   const uint8_t data[4] = {static_cast<uint8_t>(first >> 8), static_cast<uint8_t>(first & 0xFF),
                            static_cast<uint8_t>(second >> 8), static_cast<uint8_t>(second & 0xFF)};
-  return ControlRequest(kRequestTypeVendorOut, kRequestWriteWordPair, 0, 0, data, sizeof(data), nullptr, nullptr);
+  return ControlRequest(kRequestTypeVendorOut, kRequestWriteWordPair, 0, 0, data, sizeof(data), nullptr,
+                        nullptr);
 }
 
 int CQorCy3Cam::ReadWord3F(uint32_t* value) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadWord3F, 0, 0, nullptr, 0, &answer, &received)) return 0;
-  if (received != 0 && value) *value = static_cast<uint32_t>(answer.data[0]) | static_cast<uint32_t>(answer.data[1]) << 8;
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadWord3F, 0, 0, nullptr, 0, &answer, &received))
+    return 0;
+  if (received != 0 && value)
+    *value = static_cast<uint32_t>(answer.data[0]) | static_cast<uint32_t>(answer.data[1]) << 8;
   return 1;
 }
 
 int CQorCy3Cam::ReadCameraInfo(uint8_t* info) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestCameraInfo, 0, 0, nullptr, 0, &answer, &received)) return 0;
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestCameraInfo, 0, 0, nullptr, 0, &answer, &received))
+    return 0;
   if (received == kControlDataSize && info) std::memcpy(info, answer.data, kControlDataSize);
   return 1;
 }
@@ -148,7 +153,8 @@ int CQorCy3Cam::ReadCameraInfo(uint8_t* info) {
 int CQorCy3Cam::ReadCameraInfo2(uint8_t* info) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestCameraInfo2, 0, 0, nullptr, 0, &answer, &received)) return 0;
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestCameraInfo2, 0, 0, nullptr, 0, &answer, &received))
+    return 0;
   if (received == kControlDataSize && info) std::memcpy(info, answer.data, kControlDataSize);
   return 1;
 }
@@ -160,14 +166,15 @@ int CQorCy3Cam::RestartStream() {
 int CQorCy3Cam::ResetStreamFifo(Handle handle) {
   if (!handle) handle = stream_.load();
   if (!handle) return 0;
-  return ControlRequest(kRequestTypeVendorOutEndpoint, kRequestResetStreamFifo, 0, 0, nullptr, 0, nullptr, nullptr,
-                        handle);
+  return ControlRequest(kRequestTypeVendorOutEndpoint, kRequestResetStreamFifo, 0, 0, nullptr, 0, nullptr,
+                        nullptr, handle);
 }
 
 int CQorCy3Cam::ReadReadyFlag(uint8_t* ready) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadyFlag, 0, 0, nullptr, 0, &answer, &received)) return 0;
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadyFlag, 0, 0, nullptr, 0, &answer, &received))
+    return 0;
   if (received == kControlDataSize && ready) *ready = answer.data[0];
   return 1;
 }
@@ -181,14 +188,16 @@ int CQorCy3Cam::WriteRegister32(uint16_t address, uint32_t value) {
                            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
   // Bit 15 stays in place in wValue; the firmware joins wValue | wIndex back
   // into the 16-bit address that request 0xD1 reads.
-  return ControlRequest(kRequestTypeVendorOut, kRequestWriteRegister32, static_cast<uint16_t>(address & 0x8000),
-                        static_cast<uint16_t>(address & 0x7FFF), data, sizeof(data), nullptr, nullptr);
+  return ControlRequest(kRequestTypeVendorOut, kRequestWriteRegister32,
+                        static_cast<uint16_t>(address & 0x8000), static_cast<uint16_t>(address & 0x7FFF),
+                        data, sizeof(data), nullptr, nullptr);
 }
 
 int CQorCy3Cam::ReadRegister16(uint16_t address, uint32_t* value) {
   ControlRequestBlock answer;
   uint32_t received = 0;
-  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadRegister16, 0, address, nullptr, 0, &answer, &received))
+  if (!ControlRequest(kRequestTypeVendorIn, kRequestReadRegister16, 0, address, nullptr, 0, &answer,
+                      &received))
     return 0;
   if (received >= kControlDataSize && value)
     *value = static_cast<uint32_t>(answer.data[0]) | static_cast<uint32_t>(answer.data[1]) << 8;
@@ -350,8 +359,8 @@ void CQorCy3Cam::ReturnTransferSlot(TransferSlot* slot) {
   delete slot;
 }
 
-int CQorCy3Cam::RunDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint, uint32_t* transferred,
-                          uint32_t wait_ms) {
+int CQorCy3Cam::RunDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint,
+                          uint32_t* transferred, uint32_t wait_ms) {
   if (!handle || byte_count > kMaxTransferSize) return 0;
   TransferSlotLease slot = TakeTransferSlot();
   if (!slot) return 0;
@@ -391,7 +400,8 @@ int CQorCy3Cam::ReadDirectAfterReset(Handle handle, void* buffer, uint32_t byte_
                                      uint32_t* transferred) {
   if (byte_count > kMaxTransferSize || !transfer_buffer_) return 0;
   if (!ResetStreamFifo(handle)) return 0;
-  return RunDirect(handle ? handle : stream_.load(), buffer, byte_count, endpoint, transferred, kSecondaryWaitMs);
+  return RunDirect(handle ? handle : stream_.load(), buffer, byte_count, endpoint, transferred,
+                   kSecondaryWaitMs);
 }
 
 int CQorCy3Cam::TransferBuffered(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint,
@@ -467,7 +477,8 @@ int CQorCy3Cam::ReadFrameData(FrameRecord* record, uint32_t timeout_ms) {
     const uint32_t chunk = std::min(kFrameChunkSize, byte_count - offset);
     uint32_t count = 0;
     // A short chunk leaves stale bytes in the frame: it fails like an error.
-    if (!TransferDirect(stream_.load(), record->buffer + offset, chunk, kEndpointBulkIn, &count, timeout_ms) ||
+    if (!TransferDirect(stream_.load(), record->buffer + offset, chunk, kEndpointBulkIn, &count,
+                        timeout_ms) ||
         count != chunk) {
       ok = 0;
       break;
@@ -509,8 +520,8 @@ int CQorCy3Cam::MoveMemory(bool write, uint64_t address, uint8_t* data, uint32_t
     opened_here = true;
   }
   // The camera moves whole 4 KiB pages and always one page more than asked.
-  const uint64_t total = (static_cast<uint64_t>(byte_count) & ~static_cast<uint64_t>(kMemoryGranule - 1)) +
-                         kMemoryGranule;
+  const uint64_t total =
+      (static_cast<uint64_t>(byte_count) & ~static_cast<uint64_t>(kMemoryGranule - 1)) + kMemoryGranule;
   std::vector<uint8_t> bounce;
   int ok = 1;
   for (uint64_t offset = 0; offset < total;) {
@@ -529,7 +540,8 @@ int CQorCy3Cam::MoveMemory(bool write, uint64_t address, uint8_t* data, uint32_t
     // The pages past the caller's count go through a buffer of our own: the
     // caller's buffer holds exactly what was asked for.
     const bool spills = offset + chunk > byte_count;
-    const uint32_t caller_part = offset < byte_count ? static_cast<uint32_t>(std::min<uint64_t>(chunk, byte_count - offset)) : 0;
+    const uint32_t caller_part =
+        offset < byte_count ? static_cast<uint32_t>(std::min<uint64_t>(chunk, byte_count - offset)) : 0;
     uint8_t* target = data ? data + offset : nullptr;
     if (spills) {
       bounce.assign(chunk, 0);
@@ -537,8 +549,9 @@ int CQorCy3Cam::MoveMemory(bool write, uint64_t address, uint8_t* data, uint32_t
       target = bounce.data();
     }
     uint32_t count = 0;
-    const int moved = write ? SendDirect(stream_.load(), target, chunk, kEndpointBulkOut, &count)
-                            : TransferDirect(stream_.load(), target, chunk, kEndpointBulkIn, &count, kMemoryReadWaitMs);
+    const int moved =
+        write ? SendDirect(stream_.load(), target, chunk, kEndpointBulkOut, &count)
+              : TransferDirect(stream_.load(), target, chunk, kEndpointBulkIn, &count, kMemoryReadWaitMs);
     if (!moved) platform::PreciseSleep(clock_, 1);
     if (count != chunk) {
       ok = 0;

@@ -43,10 +43,10 @@ constexpr uint8_t kFpgaRegisterVersionHigh = 0x11;
 constexpr uint32_t kFrameHeaderSize = 64;
 constexpr size_t kFrameHeaderByteCountOffset = 16;
 constexpr size_t kFrameHeaderCounterOffset = 32;
-constexpr uint32_t kFrameChunkSize = 0x80000;          // 512 KiB per data transfer
-constexpr uint32_t kMaxTransferSize = 0x4000000;       // 64 MiB
-constexpr uint32_t kMemoryChunkSize = 0x1000000;       // 16 MiB
-constexpr uint32_t kMemoryGranule = 0x1000;            // 4 KiB
+constexpr uint32_t kFrameChunkSize = 0x80000;     // 512 KiB per data transfer
+constexpr uint32_t kMaxTransferSize = 0x4000000;  // 64 MiB
+constexpr uint32_t kMemoryChunkSize = 0x1000000;  // 16 MiB
+constexpr uint32_t kMemoryGranule = 0x1000;       // 4 KiB
 constexpr uint16_t kProductIdRestartOnHeaderFailure = 0x32D0;
 
 // Filled by the device object before a frame is read.
@@ -97,8 +97,8 @@ constexpr uint32_t kMemoryWriteMagic = 0x57335551;  // "QU3W"
 class CQorCy3Cam : public CFx3Api, public CControllerBase {
  public:
   // `interface_guid` replaces the driver's default interface class when given.
-  CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock, const platform::Guid* interface_guid = nullptr,
-                      const char* mapping_name = nullptr);
+  CQorCy3Cam(platform::DriverPort& port, platform::Clock& clock,
+             const platform::Guid* interface_guid = nullptr, const char* mapping_name = nullptr);
   ~CQorCy3Cam() override;
 
   // ---- CControllerBase ----
@@ -138,7 +138,8 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
                                    uint32_t* transferred);
   virtual int TransferDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint,
                              uint32_t* transferred, uint32_t wait_ms);
-  virtual int SendDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint, uint32_t* transferred);
+  virtual int SendDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint,
+                         uint32_t* transferred);
 
   // ---- Used by the device object ----
   int ReadCameraInfo(uint8_t* info);   // 64 bytes
@@ -160,9 +161,9 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
  private:
   // One control request on a request handle of its own (or on `handle`).
   // `received` gets the number of data bytes that came back.
-  int ControlRequest(uint8_t request_type, uint8_t request, uint16_t value, uint16_t index, const uint8_t* data,
-                     uint32_t data_length, ControlRequestBlock* answer, uint32_t* received,
-                     Handle handle = nullptr);
+  int ControlRequest(uint8_t request_type, uint8_t request, uint16_t value, uint16_t index,
+                     const uint8_t* data, uint32_t data_length, ControlRequestBlock* answer,
+                     uint32_t* received, Handle handle = nullptr);
   // Request 0x31 reporting how many data bytes arrived.
   int ReadCommandChecked(uint8_t command, uint8_t* data, uint32_t length);
   int RunDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint, uint32_t* transferred,

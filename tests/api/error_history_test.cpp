@@ -32,9 +32,15 @@ TEST(ErrorHistory, KeepsTheNewestTwentyNewestFirst) {
   const int cycle[3] = {MORVEX_ERR_ARGUMENT, MORVEX_ERR_NOT_READY, MORVEX_ERR_UNSUPPORTED};
   for (int i = 0; i < 25; ++i) {
     switch (i % 3) {
-      case 0: EXPECT_EQ(Morvex_SetColorMode(h, 12), 0); break;
-      case 1: EXPECT_EQ(Morvex_Capture(h), 0); break;
-      case 2: EXPECT_EQ(Morvex_SendText(h, "text"), 0); break;
+      case 0:
+        EXPECT_EQ(Morvex_SetColorMode(h, 12), 0);
+        break;
+      case 1:
+        EXPECT_EQ(Morvex_Capture(h), 0);
+        break;
+      case 2:
+        EXPECT_EQ(Morvex_SendText(h, "text"), 0);
+        break;
     }
   }
   for (int i = 24; i >= 5; --i) EXPECT_EQ(Morvex_GetLastError(h), cycle[i % 3]) << "failure " << i;
@@ -88,9 +94,9 @@ TEST_F(PostedErrors, PostedOnlyCodesSkipTheHistory) {
   EXPECT_EQ(Morvex_ReadSromID(h, 0x10, &flag), 0);
   EXPECT_EQ(flag, 0);
   EXPECT_EQ(Morvex_WriteSromID(h, 0x10, 1), 0);
-  ExpectPosted({MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_UNSUPPORTED,
-                MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY, MORVEX_ERR_ARGUMENT, MORVEX_ERR_NOT_READY,
-                MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY},
+  ExpectPosted({MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_UNSUPPORTED,
+                MORVEX_ERR_UNSUPPORTED, MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY, MORVEX_ERR_ARGUMENT,
+                MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY, MORVEX_ERR_NOT_READY},
                observer_.window());
   EXPECT_EQ(Morvex_GetLastError(h), 0);
 }

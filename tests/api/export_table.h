@@ -57,7 +57,7 @@ struct ExportEntry {
 #define MORVEX_LINKED_ADDRESS(name) nullptr
 #endif
 #define MORVEX_EXPORT_ENTRY(name, value) \
-  ExportEntry { #name, &Invoker<decltype(&name)>::Call, value, MORVEX_LINKED_ADDRESS(name) }
+  ExportEntry { #name, &Invoker < decltype(&name)> ::Call, value, MORVEX_LINKED_ADDRESS(name) }
 
 // All exports except Morvex_Initialize and Morvex_GetDllVersion, which take
 // no handle.

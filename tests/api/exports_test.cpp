@@ -42,6 +42,7 @@ TEST_F(NoDeviceTest, CameraOperationsRecordNotReady) {
   int flag = 1;
   MORVEX_CAMERA_INFO info{};
   info.size = sizeof(info);
+  // clang-format off
   EXPECT_EQ(Morvex_EnumDevice(h_, names), 0); EXPECT_EQ(Codes(), not_ready);
   EXPECT_EQ(Morvex_EnumDeviceW(h_, wide_names), 0); EXPECT_EQ(Codes(), not_ready);
   EXPECT_EQ(Morvex_GetDeviceName(h_, 0, buffer, sizeof(buffer)), 0); EXPECT_EQ(Codes(), not_ready);
@@ -87,6 +88,7 @@ TEST_F(NoDeviceTest, CameraOperationsRecordNotReady) {
   EXPECT_EQ(Morvex_Fpga_ReadRegister(h_, 1, &flag), 0); EXPECT_EQ(Codes(), not_ready);
   EXPECT_EQ(Morvex_Fpga_WriteRegister(h_, 1, 1), 0); EXPECT_EQ(Codes(), not_ready);
   EXPECT_EQ(Morvex_ReadSerialNumberA(h_, buffer, sizeof(buffer)), 0); EXPECT_EQ(Codes(), not_ready);
+  // clang-format on
 }
 
 TEST_F(NoDeviceTest, FailedStartsReportTheirOwnCodeAfterTheCause) {
@@ -190,11 +192,17 @@ TEST_F(NoDeviceTest, WidePathsThatDoNotFitRecordFileErrors) {
     Codes_t narrow_codes;  // what the narrow operation records here
   };
   const Twin twins[] = {
-      {"LoadMaskFileW", [](int h, const wchar_t* p) { return Morvex_LoadMaskFileW(h, p); }, {MORVEX_ERR_NOT_READY}},
-      {"SaveMaskFileW", [](int h, const wchar_t* p) { return Morvex_SaveMaskFileW(h, p); }, {MORVEX_ERR_NOT_READY}},
-      {"SaveImageW", [](int h, const wchar_t* p) { return Morvex_SaveImageW(h, p, MORVEX_IMAGE_BMP); },
+      {"LoadMaskFileW",
+       [](int h, const wchar_t* p) { return Morvex_LoadMaskFileW(h, p); },
        {MORVEX_ERR_NOT_READY}},
-      {"RecordW", [](int h, const wchar_t* p) { return Morvex_RecordW(h, p, 1000, 0); },
+      {"SaveMaskFileW",
+       [](int h, const wchar_t* p) { return Morvex_SaveMaskFileW(h, p); },
+       {MORVEX_ERR_NOT_READY}},
+      {"SaveImageW",
+       [](int h, const wchar_t* p) { return Morvex_SaveImageW(h, p, MORVEX_IMAGE_BMP); },
+       {MORVEX_ERR_NOT_READY}},
+      {"RecordW",
+       [](int h, const wchar_t* p) { return Morvex_RecordW(h, p, 1000, 0); },
        {MORVEX_ERR_FILE, MORVEX_ERR_NOT_READY}},
       {"LoadConfigFileW", [](int h, const wchar_t* p) { return Morvex_LoadConfigFileW(h, p); }, {}},
   };
@@ -213,7 +221,8 @@ TEST_F(NoDeviceTest, ConfigurationFileIsReadWithoutDevice) {
   const char* path = "api_config_test.bin";
   {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    const unsigned char bytes[20] = {1, 0, 0, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x20, 0, 0, 9, 9, 9, 9};
+    const unsigned char bytes[20] = {1,    0,    0,    0,    2, 0, 0, 0, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0x10, 0x20, 0, 0, 9, 9, 9,    9};
     file.write(reinterpret_cast<const char*>(bytes), sizeof(bytes));
   }
   EXPECT_EQ(Morvex_LoadConfigFileA(h_, path), 1);
@@ -231,9 +240,7 @@ TEST_F(NoDeviceTest, ConfigurationFileIsReadWithoutDevice) {
   EXPECT_EQ(pairs[1].second, 0x2010);
   EXPECT_EQ(camera.LoadConfigFile("api_config_missing.bin"), 0);
   EXPECT_EQ(camera.config_list().size(), 2u) << "a missing file leaves the list";
-  {
-    std::ofstream empty(path, std::ios::binary | std::ios::trunc);
-  }
+  { std::ofstream empty(path, std::ios::binary | std::ios::trunc); }
   EXPECT_EQ(camera.LoadConfigFile(path), 1);
   EXPECT_TRUE(camera.config_list().empty());
   std::remove(path);
@@ -251,11 +258,11 @@ TEST(CachedFilterValues, RangesAreInclusiveAndRefusalsKeepTheValue) {
   struct Range {
     int id, min, max;
   };
-  const Range ranges[] = {{1, -255, 255}, {2, -127, 127}, {3, -360, 360}, {4, -255, 255}, {5, 0, 30},
-                          {7, 0, 400},    {8, 0, 400},    {9, 0, 400},    {11, 0, 200},   {12, 0, 3},
-                          {19, 0, 2},     {20, 0, 255},   {21, 0, 255},   {22, 0, 255},   {23, 0, 255},
+  const Range ranges[] = {{1, -255, 255},  {2, -127, 127},  {3, -360, 360},  {4, -255, 255},  {5, 0, 30},
+                          {7, 0, 400},     {8, 0, 400},     {9, 0, 400},     {11, 0, 200},    {12, 0, 3},
+                          {19, 0, 2},      {20, 0, 255},    {21, 0, 255},    {22, 0, 255},    {23, 0, 255},
                           {24, -255, 255}, {25, -255, 255}, {26, -255, 255}, {27, -255, 255}, {28, 0, 1},
-                          {102, 0, 1},    {103, 0, 1}};
+                          {102, 0, 1},     {103, 0, 1}};
   for (const Range& r : ranges) {
     EXPECT_EQ(s.Set(r.id, r.min), CachedFilterResult::kDone) << r.id;
     EXPECT_EQ(s.Set(r.id, r.max), CachedFilterResult::kDone) << r.id;

@@ -64,7 +64,8 @@ TEST_F(LibraryTableTest, TableCoversEveryExportOnce) {
   std::set<std::string> names{"Morvex_Initialize", "Morvex_GetDllVersion"};
   for (const ExportEntry& entry : HandleExports()) EXPECT_TRUE(names.insert(entry.name).second) << entry.name;
   EXPECT_EQ(names.size(), 149u);
-  for (const std::string& name : names) EXPECT_NE(library_.Find(name.c_str()), nullptr) << name << " is not exported";
+  for (const std::string& name : names)
+    EXPECT_NE(library_.Find(name.c_str()), nullptr) << name << " is not exported";
 }
 
 TEST_F(LibraryTableTest, VersionNeedsNoHandle) {

@@ -18,11 +18,11 @@ MessageObserver::MessageObserver() {
     std::lock_guard<std::mutex> lock(g_lock);
     g_messages.clear();
   }
-  platform::SetPostedMessageSink([](platform::WindowHandle window, uint32_t message, uintptr_t wparam,
-                                    intptr_t lparam) {
-    std::lock_guard<std::mutex> lock(g_lock);
-    g_messages.push_back({window, message, wparam, lparam});
-  });
+  platform::SetPostedMessageSink(
+      [](platform::WindowHandle window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+        std::lock_guard<std::mutex> lock(g_lock);
+        g_messages.push_back({window, message, wparam, lparam});
+      });
 }
 
 MessageObserver::~MessageObserver() { platform::SetPostedMessageSink(nullptr); }

@@ -34,7 +34,8 @@ std::vector<PostedMessage> MessageObserver::Take() {
   MSG msg;
   // Thread messages (posts to a null window) are included: hWnd null.
   while (PeekMessageA(&msg, nullptr, 0x8002, 0x8003, PM_REMOVE)) {
-    taken.push_back({msg.hwnd, msg.message, static_cast<uintptr_t>(msg.wParam), static_cast<intptr_t>(msg.lParam)});
+    taken.push_back(
+        {msg.hwnd, msg.message, static_cast<uintptr_t>(msg.wParam), static_cast<intptr_t>(msg.lParam)});
   }
   return taken;
 }

@@ -172,7 +172,8 @@ TEST_F(SdkChainTest, ReleaseWaitsForCallsInFlight) {
     released.store(true);
   });
   // Once the release has begun, new calls see an unregistered handle ...
-  for (int i = 0; i < 5000 && chain_.Lookup(handle); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (int i = 0; i < 5000 && chain_.Lookup(handle); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   EXPECT_FALSE(chain_.Lookup(handle));
   // ... while the call in flight still has its instance.
   std::this_thread::sleep_for(std::chrono::milliseconds(20));

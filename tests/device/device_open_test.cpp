@@ -18,7 +18,9 @@ using device_testing::Rig;
 
 struct TraceLog {
   std::vector<std::string> lines;
-  static void Observe(const char* line, void* context) { static_cast<TraceLog*>(context)->lines.push_back(line); }
+  static void Observe(const char* line, void* context) {
+    static_cast<TraceLog*>(context)->lines.push_back(line);
+  }
 };
 
 class ScopedTraceObserver {

@@ -43,7 +43,8 @@ size_t PulsesOn(Rig& rig, uint8_t reg) {
 
 class DeviceStream : public ::testing::Test {
  protected:
-  std::unique_ptr<CMorvexUSB3T2SimpleSdk> Open(const emulator::EmulatedCameraOptions& options = RampCamera()) {
+  std::unique_ptr<CMorvexUSB3T2SimpleSdk> Open(
+      const emulator::EmulatedCameraOptions& options = RampCamera()) {
     camera_ = &rig_.AddCamera(options);
     auto device = rig_.MakeDevice(options.product_id);
     EXPECT_EQ(device->OpenCamera(0), 1);
@@ -215,7 +216,8 @@ TEST_F(DeviceStream, CopyOneByteShortFailsAndCopiesNothing) {
   const uint32_t bytes = static_cast<uint32_t>(device->frame_byte_count());
   std::vector<uint8_t> frame(bytes, 0xAA);
   int32_t counter = 77;
-  EXPECT_EQ(device->CopyFrame(frame.data(), bytes - 1, &counter, nullptr, nullptr, nullptr, nullptr, 0, 1), 0);
+  EXPECT_EQ(device->CopyFrame(frame.data(), bytes - 1, &counter, nullptr, nullptr, nullptr, nullptr, 0, 1),
+            0);
   for (uint8_t b : frame) ASSERT_EQ(b, 0xAA);
   EXPECT_EQ(counter, 77);
   EXPECT_EQ(device->CopyFrame(frame.data(), bytes, &counter, nullptr, nullptr, nullptr, nullptr, 0, 1), 1);
@@ -397,7 +399,8 @@ INSTANTIATE_TEST_SUITE_P(Models, RampFrames,
                                             ::testing::Values(8, 16), ::testing::ValuesIn(kGeometries)),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param) == 0x3290 ? "Cooled" : "Uncooled") +
-                                  std::to_string(std::get<1>(info.param)) + "bit_" + std::get<2>(info.param).name;
+                                  std::to_string(std::get<1>(info.param)) + "bit_" +
+                                  std::get<2>(info.param).name;
                          });
 
 }  // namespace

@@ -20,8 +20,9 @@
 namespace morvex::device_testing {
 
 inline std::string UniqueMappingName(const char* tag = "dev") {
-  static std::mt19937_64 random(std::random_device{}() ^
-                                static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937_64 random(
+      std::random_device{}() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   static int serial = 0;
   return "MorvexDeviceTest-" + std::to_string(random() & 0xFFFFFFFFu) + "-" + tag + std::to_string(++serial);
 }

@@ -58,7 +58,8 @@ TEST(EmulatorEnumeration, OpensKnownPathsOnlyIgnoringCase) {
   port.Close(h);
   // A closed handle is no handle.
   uint8_t speed[4] = {};
-  EXPECT_EQ(port.IoControl(h, test::kSpeed, speed, 4, speed, 4, nullptr).error, platform::kErrorInvalidHandle);
+  EXPECT_EQ(port.IoControl(h, test::kSpeed, speed, 4, speed, 4, nullptr).error,
+            platform::kErrorInvalidHandle);
 }
 
 TEST(EmulatorFirmware, InformationBlocksCarryTheConfiguredIdentity) {
@@ -131,7 +132,8 @@ TEST(EmulatorFirmware, RefusesMalformedRequestsAndChangesNothing) {
   // request, a read through the write code, an unknown command code.
   EXPECT_FALSE(link.Send(Block(0xC0, 0x30, 3, 0x40, std::vector<uint8_t>{7, 0, 0x22}.data(), 3)).ok);
   EXPECT_FALSE(link.Send(Block(0x40, 0xC2, 0, 0)).ok);
-  std::array<uint8_t, 102> wrong_length = Block(0x40, 0x30, 3, 0x40, std::vector<uint8_t>{7, 0, 0x22}.data(), 3);
+  std::array<uint8_t, 102> wrong_length =
+      Block(0x40, 0x30, 3, 0x40, std::vector<uint8_t>{7, 0, 0x22}.data(), 3);
   wrong_length[6] = 64;
   EXPECT_FALSE(link.Send(wrong_length).ok);
   EXPECT_FALSE(link.Out(0x77, 0, 0).ok);
@@ -229,7 +231,8 @@ TEST(EmulatorEeprom, HoldsSerialAndKeepsWritesAcrossReplug) {
   ASSERT_TRUE(first.WriteEeprom(0x1080, 0x3C));
   ASSERT_TRUE(first.WriteEeprom(0x0123, 0x77));
   const char text[] = "NEW-SERIAL";
-  for (size_t i = 0; i < sizeof text; ++i) ASSERT_TRUE(first.WriteEeprom(static_cast<uint16_t>(0x1040 + i), text[i]));
+  for (size_t i = 0; i < sizeof text; ++i)
+    ASSERT_TRUE(first.WriteEeprom(static_cast<uint16_t>(0x1040 + i), text[i]));
 
   port.camera(0).SetPresent(false);
   uint8_t v = 0;
@@ -283,7 +286,7 @@ TEST(EmulatorPlug, UnplugFailsEverythingAndReplugStartsAfresh) {
 
   // A read waiting for a frame fails at once on unplug.
   camera.SetPresent(true);
-  link.WriteSensor(0x0200, 1);  // standby: no frame will come
+  link.WriteSensor(0x0200, 1);    // standby: no frame will come
   ASSERT_TRUE(link.FifoReset());  // nor one from before
   auto io = port.CreateAsyncIo();
   uint8_t header[38] = {};
@@ -393,7 +396,8 @@ TEST(EmulatorTemperature, CoolerPullsTowardsTheSetPointWithItsTimeConstant) {
   // The sensor's own register shows it only while its readout is enabled.
   EXPECT_EQ(link.Sensor(0x0690), 0);
   ASSERT_TRUE(link.WriteSensor(0x0788, 1));
-  EXPECT_EQ(link.Sensor(0x0690) | ((link.Sensor(0x0691) & 0x0F) << 8), TemperatureRaw(camera.sensor_temperature()));
+  EXPECT_EQ(link.Sensor(0x0690) | ((link.Sensor(0x0691) & 0x0F) << 8),
+            TemperatureRaw(camera.sensor_temperature()));
 
   // Off: back towards ambient from where it was.
   ASSERT_TRUE(link.WriteFpga(151, 0));

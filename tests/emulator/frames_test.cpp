@@ -165,7 +165,9 @@ TEST_F(RampFrames, MirrorsReverseTheWindowsColumnsOrRows) {
 
 TEST_F(RampFrames, BinningGivesTheMeanOfFourSamples) {
   auto binned = [](int i, int j) {
-    return (Ramp(2 * i, 2 * j) + Ramp(2 * i + 1, 2 * j) + Ramp(2 * i, 2 * j + 1) + Ramp(2 * i + 1, 2 * j + 1)) / 4;
+    return (Ramp(2 * i, 2 * j) + Ramp(2 * i + 1, 2 * j) + Ramp(2 * i, 2 * j + 1) +
+            Ramp(2 * i + 1, 2 * j + 1)) /
+           4;
   };
   for (bool wide : {false, true}) {
     Window w;
@@ -194,7 +196,8 @@ TEST_F(RampFrames, AWrongStartOffsetShiftsTheDeliveredWindow) {
   w.h_offset_error = 1;
   Take(w);
   // One column further right; the last column runs past the window.
-  ExpectFrame(data_, true, 320, 200, [&](int i, int j) { return i == 319 ? 0u : Ramp(w.left + i + 1, w.top + j); });
+  ExpectFrame(data_, true, 320, 200,
+              [&](int i, int j) { return i == 319 ? 0u : Ramp(w.left + i + 1, w.top + j); });
 }
 
 TEST_F(RampFrames, HeaderCarriesCountTimestampAndExposure) {
@@ -207,8 +210,10 @@ TEST_F(RampFrames, HeaderCarriesCountTimestampAndExposure) {
   const uint32_t c1 = test::Le32(first.data() + 32), c2 = test::Le32(second.data() + 32);
   EXPECT_GT(c2, c1);
   EXPECT_EQ(test::Le32(second.data() + 40), 500u);  // frame length - shutter start
-  const uint64_t t1 = test::Le32(first.data() + 28) | (static_cast<uint64_t>(test::Le32(first.data() + 44)) << 32);
-  const uint64_t t2 = test::Le32(second.data() + 28) | (static_cast<uint64_t>(test::Le32(second.data() + 44)) << 32);
+  const uint64_t t1 =
+      test::Le32(first.data() + 28) | (static_cast<uint64_t>(test::Le32(first.data() + 44)) << 32);
+  const uint64_t t2 =
+      test::Le32(second.data() + 28) | (static_cast<uint64_t>(test::Le32(second.data() + 44)) << 32);
   const double period_us = 600 * 12.961774681455678;
   EXPECT_NEAR(static_cast<double>(t2 - t1), (c2 - c1) * period_us, 1.0 * (c2 - c1) + 1.0);
   // FPGA register 8 counts the same frames.
@@ -284,7 +289,9 @@ TEST(EmulatorGeometry, LargeSensorWindowAndBinning) {
   link.WriteFpga16(0x4C, 52);
   ASSERT_TRUE(link.ReadFrame(&h, &data));
   ExpectFrame(data, false, 1280, 16, [](int i, int j) {
-    return (Ramp(2 * i, 2 * j) + Ramp(2 * i + 1, 2 * j) + Ramp(2 * i, 2 * j + 1) + Ramp(2 * i + 1, 2 * j + 1)) / 4;
+    return (Ramp(2 * i, 2 * j) + Ramp(2 * i + 1, 2 * j) + Ramp(2 * i, 2 * j + 1) +
+            Ramp(2 * i + 1, 2 * j + 1)) /
+           4;
   });
 }
 

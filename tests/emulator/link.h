@@ -48,8 +48,8 @@ inline std::array<uint8_t, 102> Block(uint8_t type, uint8_t request, uint16_t va
 }
 
 inline uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 class Link {
@@ -107,7 +107,8 @@ class Link {
     WriteSensor(static_cast<uint16_t>(address + 2), static_cast<uint8_t>(value >> 16));
   }
   bool ReadSensor(uint16_t address, uint8_t* value) {
-    if (!Out(0x30, 2, 0x48, {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)}).ok) return false;
+    if (!Out(0x30, 2, 0x48, {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)}).ok)
+      return false;
     ControlReply r = In(0x31, 1, 0x49);
     if (!r.ok || r.returned < 38 + 1) return false;
     *value = r.data[0];
@@ -121,7 +122,8 @@ class Link {
     return Out(0x30, 3, 0xA2, {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address), value}).ok;
   }
   bool ReadEeprom(uint16_t address, uint8_t* value) {
-    if (!Out(0x30, 2, 0xA2, {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)}).ok) return false;
+    if (!Out(0x30, 2, 0xA2, {static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)}).ok)
+      return false;
     ControlReply r = In(0x31, 1, 0xA3);
     if (!r.ok || r.returned < 38 + 1) return false;
     *value = r.data[0];

@@ -73,9 +73,10 @@ TEST_P(FramePacing, MeanPeriodWithinAMillisecond) {
 
 INSTANTIATE_TEST_SUITE_P(
     Periods, FramePacing,
-    ::testing::Values(PacingCase{0x3290, 0x8125, 1000, 972, 12.961774681455678},   // 12.96 ms
-                      PacingCase{0x3290, 0xC125, 3000, 516, 6.880557337977816},    // fast lines, 20.6 ms
-                      PacingCase{0x3290, 0x8125, 3100, 972, 12.961774681455678},   // long exposure frame, 40.2 ms
+    ::testing::Values(PacingCase{0x3290, 0x8125, 1000, 972, 12.961774681455678},  // 12.96 ms
+                      PacingCase{0x3290, 0xC125, 3000, 516, 6.880557337977816},   // fast lines, 20.6 ms
+                      PacingCase{0x3290, 0x8125, 3100, 972,
+                                 12.961774681455678},  // long exposure frame, 40.2 ms
                       PacingCase{0x3380, 0x0105, 2140, 978, 978.0 / 489.0 * 355.7 * 1000.0 / 54545.0}));
 
 // A longer exposure written as a longer frame slows the stream down.

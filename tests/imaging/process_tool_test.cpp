@@ -154,7 +154,8 @@ TEST_F(ProcessTool, OutputFormatsCarryTheirSignatures) {
                  {"png", {0x89, 'P', 'N', 'G'}},
                  {"tiff", {'I', 'I', 42, 0}}};
   for (const auto& f : formats) {
-    ASSERT_EQ(Run({"--width", "8", "--height", "4", "--bits", "16", "--mode", "1", "--format", f.format, in_, out_}),
+    ASSERT_EQ(Run({"--width", "8", "--height", "4", "--bits", "16", "--mode", "1", "--format", f.format, in_,
+                   out_}),
               kExitOk)
         << f.format;
     const std::vector<uint8_t> out = Output();

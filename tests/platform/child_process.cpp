@@ -24,7 +24,8 @@ int RunSelf(const std::vector<std::string>& args) {
     return -1;
   CloseHandle(process.hThread);
   DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+  if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);
   return static_cast<int>(code);
 }

@@ -92,7 +92,9 @@ TEST_F(Files, OpenForUpdatePatchesInPlace) {
   ASSERT_TRUE(file.Read(check, 4));
   EXPECT_EQ(std::string(check, 4), "AVI ");
   file.Close();
-  EXPECT_EQ(ReadFile(), std::string("RIFF\x01\x02\x03\x04" "AVI ", 12));
+  EXPECT_EQ(ReadFile(), std::string("RIFF\x01\x02\x03\x04"
+                                    "AVI ",
+                                    12));
 }
 
 TEST_F(Files, MissingFilesAndDirectoriesFail) {

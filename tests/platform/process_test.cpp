@@ -21,7 +21,13 @@ constexpr size_t kMapSize = 8584;  // the size of the machine-wide device table
 
 // ---- second-process roles ---------------------------------------------------
 
-enum ChildResult { kChildOk = 0, kChildFailed = 1, kChildWrongState = 2, kChildWrongData = 3, kChildUsage = 9 };
+enum ChildResult {
+  kChildOk = 0,
+  kChildFailed = 1,
+  kChildWrongState = 2,
+  kChildWrongData = 3,
+  kChildUsage = 9
+};
 
 int ChildTryLock(const std::string& name) {
   NamedMutex mutex(name.c_str());
@@ -277,7 +283,8 @@ TEST(SettingsKey, AnotherProcessSeesAndExtendsTheSameStore) {
 }  // namespace morvex::platform
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strncmp(argv[1], "--child=", 8) == 0) return morvex::platform::RunChildRole(argc, argv);
+  if (argc > 1 && std::strncmp(argv[1], "--child=", 8) == 0)
+    return morvex::platform::RunChildRole(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -81,8 +81,8 @@ TEST(Text, Utf8IsTheActiveCodePage) {
 }
 
 TEST(Text, MalformedUtf8CannotConvert) {
-  const char* bad[] = {"\xC3", "a\xC3(", "\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF",
-                       "\x80"};
+  const char* bad[] = {"\xC3",         "a\xC3(",           "\xC0\xAF", "\xE0\x80\xAF",
+                       "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF",     "\x80"};
   for (const char* text : bad) {
     wchar_t wide[8] = {L'x'};
     EXPECT_FALSE(NarrowToWide(text, wide, 8)) << "accepted " << text;

@@ -66,8 +66,8 @@ TEST(Thread, DestructionJoins) {
 
 TEST(Thread, ReportsThePriorityInEffect) {
   const ThreadPriority priorities[] = {ThreadPriority::kTimeCritical, ThreadPriority::kHighest,
-                                       ThreadPriority::kAboveNormal, ThreadPriority::kNormal,
-                                       ThreadPriority::kBelowNormal, ThreadPriority::kLowest,
+                                       ThreadPriority::kAboveNormal,  ThreadPriority::kNormal,
+                                       ThreadPriority::kBelowNormal,  ThreadPriority::kLowest,
                                        ThreadPriority::kIdle};
   for (ThreadPriority priority : priorities) {
     Event release(true, false);

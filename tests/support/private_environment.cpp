@@ -23,7 +23,8 @@ void SetVariable(const char* name, const char* value) {
 struct PrivateEnvironment {
   PrivateEnvironment() {
     // A namespace given from outside (a test running another program) wins.
-    if (std::getenv("MORVEX_TEST_NAMESPACE") == nullptr) SetVariable("MORVEX_TEST_NAMESPACE", MORVEX_TEST_NAME);
+    if (std::getenv("MORVEX_TEST_NAMESPACE") == nullptr)
+      SetVariable("MORVEX_TEST_NAMESPACE", MORVEX_TEST_NAME);
 #ifdef MORVEX_TEST_HOME
     SetVariable("HOME", MORVEX_TEST_HOME);
 #endif

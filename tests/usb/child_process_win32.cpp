@@ -50,8 +50,8 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& filter, con
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info;
   ZeroMemory(&info, sizeof(info));
-  const BOOL created = CreateProcessA(executable, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                      &startup, &info);
+  const BOOL created = CreateProcessA(executable, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &info);
   SetEnvironmentVariableA(kChildRoleVariable, nullptr);
   SetEnvironmentVariableA(kChildArgumentVariable, nullptr);
   if (!created) return nullptr;

@@ -700,7 +700,8 @@ TEST_F(ControllerTest, BufferedTransferGoesThroughTheTransferBuffer) {
   calls = port_.io_calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].in[13], 0x01);
-  EXPECT_EQ(std::vector<uint8_t>(calls[0].in.begin() + 38, calls[0].in.end()), (std::vector<uint8_t>{9, 8, 7, 6}));
+  EXPECT_EQ(std::vector<uint8_t>(calls[0].in.begin() + 38, calls[0].in.end()),
+            (std::vector<uint8_t>{9, 8, 7, 6}));
   cam_->CloseDeviceHandle(handle);
 }
 
@@ -793,8 +794,9 @@ TEST_F(ControllerTest, MemoryReadMovesWholePagesPlusOne) {
   EXPECT_EQ(cam_->ReadMemory(0x123456000ULL, buffer.data(), 4096), 1);
   EXPECT_EQ(Describe(port_.io_calls()), (std::vector<std::string>{"D01:32", "D81:8192"}));
   ASSERT_EQ(device.commands.size(), 1u);
-  const std::vector<uint8_t> expected_command = {'Q', 'U', '3', 'R', 2, 0, 0, 0, 0x00, 0x60, 0x45, 0x23, 1, 0, 0, 0,
-                                                 0x00, 0x20, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const std::vector<uint8_t> expected_command = {'Q',  'U', '3', 'R', 2, 0,    0,    0,    0x00, 0x60, 0x45,
+                                                 0x23, 1,   0,   0,   0, 0x00, 0x20, 0x00, 0x00, 0,    0,
+                                                 0,    0,   0,   0,   0, 0,    0,    0,    0,    0};
   EXPECT_EQ(device.commands[0], expected_command);
   for (uint32_t i = 0; i < 4096; ++i) ASSERT_EQ(buffer[i], static_cast<uint8_t>(i * 7 + 1)) << i;
   EXPECT_FALSE(cam_->stream_open());

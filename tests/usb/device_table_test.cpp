@@ -208,7 +208,8 @@ TEST_F(DeviceTableTest, InterfaceClassIsTheDriversUnlessReplaced) {
   auto api = Attach();
   api->EnumerateDevices();
   ASSERT_EQ(port_.guids_asked().size(), 1u);
-  const platform::Guid expected = {0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
+  const platform::Guid expected = {
+      0x328184C5, 0x93E6, 0x49B7, {0x94, 0xB8, 0x2A, 0xDA, 0x13, 0xAA, 0xBB, 0x39}};
   EXPECT_TRUE(port_.guids_asked()[0] == expected);
   const platform::Guid other = {0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
   EXPECT_EQ(api->SetInterfaceGuid(nullptr), 0);

@@ -166,7 +166,9 @@ TEST(MergedDriverPortTest, EmulatedAndOtherCamerasWorkSideBySide) {
   EmulatedCameraOptions options;
   options.scene = emulator::Scene::kRamp;
   emulated->AddCamera(options);
-  MergedDriverPort merged([&] { return std::vector<std::shared_ptr<platform::DriverPort>>{recording, emulated}; });
+  MergedDriverPort merged([&] {
+    return std::vector<std::shared_ptr<platform::DriverPort>>{recording, emulated};
+  });
   {
     const std::string mapping = testing::UniqueMappingName("merge");
     CQorCy3Cam cam(merged, platform::SystemClock(), nullptr, mapping.c_str());

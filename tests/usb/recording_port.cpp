@@ -27,7 +27,9 @@ class RecordingPort::FakeAsyncIo : public platform::AsyncIo {
 };
 
 namespace {
-int Serial(platform::DriverPort::Handle handle) { return static_cast<int>(reinterpret_cast<uintptr_t>(handle)); }
+int Serial(platform::DriverPort::Handle handle) {
+  return static_cast<int>(reinterpret_cast<uintptr_t>(handle));
+}
 }  // namespace
 
 RecordingPort::~RecordingPort() = default;
@@ -131,7 +133,9 @@ void RecordingPort::Close(Handle handle) {
   CompleteHung(serial, platform::kErrorOperationAborted);
 }
 
-std::unique_ptr<platform::AsyncIo> RecordingPort::CreateAsyncIo() { return std::make_unique<FakeAsyncIo>(*this); }
+std::unique_ptr<platform::AsyncIo> RecordingPort::CreateAsyncIo() {
+  return std::make_unique<FakeAsyncIo>(*this);
+}
 
 void RecordingPort::CompleteHung(int handle, uint32_t error) {
   std::vector<FakeAsyncIo*> done;
@@ -153,14 +157,15 @@ void RecordingPort::CompleteHung(int handle, uint32_t error) {
   for (FakeAsyncIo* io : done) io->event_.Set();
 }
 
-platform::IoResult RecordingPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out,
-                                            uint32_t out_size, platform::AsyncIo* io) {
+platform::IoResult RecordingPort::IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size,
+                                            void* out, uint32_t out_size, platform::AsyncIo* io) {
   const int serial = Serial(handle);
   PortCall call{};
   call.kind = PortCall::kIoControl;
   call.handle = serial;
   call.code = code;
-  if (in && in_size) call.in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + in_size);
+  if (in && in_size)
+    call.in.assign(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + in_size);
   call.out_size = out_size;
   if (out && out_size <= 65536)
     call.out_at_call.assign(static_cast<const uint8_t*>(out), static_cast<const uint8_t*>(out) + out_size);
@@ -184,8 +189,9 @@ platform::IoResult RecordingPort::IoControl(Handle handle, uint32_t code, const 
   }
   Answer answer;
   answer.bytes = out_size;
-  if (responder) answer = responder(call, const_cast<uint8_t*>(static_cast<const uint8_t*>(in)),
-                                    static_cast<uint8_t*>(out), out_size);
+  if (responder)
+    answer = responder(call, const_cast<uint8_t*>(static_cast<const uint8_t*>(in)),
+                       static_cast<uint8_t*>(out), out_size);
   auto* fake = static_cast<FakeAsyncIo*>(io);
   switch (answer.mode) {
     case Answer::kFail:
@@ -227,8 +233,8 @@ platform::IoResult RecordingPort::GetResult(Handle, platform::AsyncIo& io, bool)
   return fake.result;
 }
 
-std::vector<uint8_t> ExpectedControlBlock(uint8_t request_type, uint8_t request, uint16_t value, uint16_t index,
-                                          std::vector<uint8_t> data) {
+std::vector<uint8_t> ExpectedControlBlock(uint8_t request_type, uint8_t request, uint16_t value,
+                                          uint16_t index, std::vector<uint8_t> data) {
   std::vector<uint8_t> block(102, 0);
   block[0] = request_type;
   block[1] = request;

@@ -17,9 +17,9 @@ namespace morvex::testing {
 
 struct PortCall {
   enum Kind { kEnumerate, kOpen, kClose, kIoControl } kind;
-  std::string path;       // kOpen
+  std::string path;         // kOpen
   bool overlapped = false;  // kOpen: requested; kIoControl: of the handle
-  int handle = 0;         // kClose, kIoControl: handle serial (1, 2, ...)
+  int handle = 0;           // kClose, kIoControl: handle serial (1, 2, ...)
   uint32_t code = 0;
   std::vector<uint8_t> in;  // copy of the input bytes
   uint32_t out_size = 0;
@@ -31,10 +31,10 @@ struct PortCall {
 // How one request ends.
 struct Answer {
   enum Mode {
-    kComplete,      // done at once
-    kPending,       // pending, completes at once (the event is signalled)
-    kHang,          // pending until aborted (or the handle closed)
-    kFail,          // refused with `error`
+    kComplete,  // done at once
+    kPending,   // pending, completes at once (the event is signalled)
+    kHang,      // pending until aborted (or the handle closed)
+    kFail,      // refused with `error`
   } mode = kComplete;
   uint32_t bytes = 0;
   uint32_t error = platform::kErrorGenFailure;
@@ -97,8 +97,8 @@ class RecordingPort : public platform::DriverPort {
 
 // The bytes a control request block must have: the header written out field
 // by field, then the 64-byte data area.
-std::vector<uint8_t> ExpectedControlBlock(uint8_t request_type, uint8_t request, uint16_t value, uint16_t index,
-                                          std::vector<uint8_t> data = {});
+std::vector<uint8_t> ExpectedControlBlock(uint8_t request_type, uint8_t request, uint16_t value,
+                                          uint16_t index, std::vector<uint8_t> data = {});
 
 // Builds "\\?\usb#vid_VVVV&pid_PPPP#<instance>#{guid}".
 std::string DevicePath(uint16_t vendor_id, uint16_t product_id, const std::string& instance);

@@ -13,8 +13,9 @@ namespace morvex::testing {
 
 // A mapping name no other test binary running at the same time uses.
 inline std::string UniqueMappingName(const char* tag = "t") {
-  static std::mt19937_64 random(std::random_device{}() ^
-                                static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  static std::mt19937_64 random(
+      std::random_device{}() ^
+      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
   static int serial = 0;
   return "MorvexUsbTest-" + std::to_string(random() & 0xFFFFFFFFu) + "-" + tag + std::to_string(++serial);
 }

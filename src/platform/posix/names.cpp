@@ -33,7 +33,8 @@ std::string SharedMemoryName(const std::string& name) {
 }
 
 bool StillNamed(int fd, const std::string& path) {
-  struct stat by_fd {}, by_path {};
+  struct stat by_fd {
+  }, by_path{};
   if (fstat(fd, &by_fd) != 0 || stat(path.c_str(), &by_path) != 0) return false;
   return by_fd.st_dev == by_path.st_dev && by_fd.st_ino == by_path.st_ino;
 }

@@ -101,11 +101,21 @@ void AppendQuoted(std::string& out, const std::string& text) {
   out += '"';
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20 || c == 0x7F) {
           char hex[5];
@@ -142,11 +152,21 @@ bool ParseQuoted(const std::string& line, size_t& pos, std::string* text) {
     }
     if (++pos >= line.size()) return false;
     switch (line[pos]) {
-      case '"': *text += '"'; break;
-      case '\\': *text += '\\'; break;
-      case 'n': *text += '\n'; break;
-      case 'r': *text += '\r'; break;
-      case 't': *text += '\t'; break;
+      case '"':
+        *text += '"';
+        break;
+      case '\\':
+        *text += '\\';
+        break;
+      case 'n':
+        *text += '\n';
+        break;
+      case 'r':
+        *text += '\r';
+        break;
+      case 't':
+        *text += '\t';
+        break;
       case 'x': {
         if (pos + 2 >= line.size()) return false;
         const int high = HexDigit(line[pos + 1]), low = HexDigit(line[pos + 2]);
@@ -155,7 +175,8 @@ bool ParseQuoted(const std::string& line, size_t& pos, std::string* text) {
         pos += 2;
         break;
       }
-      default: return false;
+      default:
+        return false;
     }
   }
   return false;
@@ -417,13 +438,15 @@ bool SettingsKey::Open(const std::string& path) {
   auto impl = std::make_unique<Impl>();
   impl->file = SettingsStoreFile();
   bool found = false;
-  if (!WithStore(impl->file, Access::kRead, [&](Store& store) {
-        if (StoredKey* key = FindKey(store, path.back() == '\\' ? path.substr(0, path.size() - 1) : path)) {
-          found = true;
-          impl->path = key->path;
-        }
-        return false;
-      }) ||
+  if (!WithStore(impl->file, Access::kRead,
+                 [&](Store& store) {
+                   if (StoredKey* key =
+                           FindKey(store, path.back() == '\\' ? path.substr(0, path.size() - 1) : path)) {
+                     found = true;
+                     impl->path = key->path;
+                   }
+                   return false;
+                 }) ||
       !found)
     return false;
   impl_ = std::move(impl);

@@ -15,7 +15,8 @@ bool RegisterDeviceInterfaceNotices(WindowHandle window, const Guid& interface_c
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   static_assert(sizeof(GUID) == sizeof(Guid), "GUID layout");
   std::memcpy(&filter.dbcc_classguid, &interface_class, sizeof(GUID));
-  return RegisterDeviceNotificationA(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) != nullptr;
+  return RegisterDeviceNotificationA(static_cast<HWND>(window), &filter, DEVICE_NOTIFY_WINDOW_HANDLE) !=
+         nullptr;
 }
 
 }  // namespace morvex::platform

@@ -74,7 +74,8 @@ class Fx3DriverPort : public DriverPort {
       std::memset(detail_buffer, 0, required);
       auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(detail_buffer);
       detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-      if (!SetupDiGetDeviceInterfaceDetailA(devices, &interface_data, detail, required, nullptr, nullptr)) continue;
+      if (!SetupDiGetDeviceInterfaceDetailA(devices, &interface_data, detail, required, nullptr, nullptr))
+        continue;
       const size_t room = required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
       const size_t length = strnlen(detail->DevicePath, room);
       // An unterminated or over-long path would turn into a different device.
@@ -118,8 +119,8 @@ class Fx3DriverPort : public DriverPort {
     return IoResult{false, error, bytes};
   }
 
-  IoResult IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out, uint32_t out_size,
-                     AsyncIo* io) override {
+  IoResult IoControl(Handle handle, uint32_t code, const void* in, uint32_t in_size, void* out,
+                     uint32_t out_size, AsyncIo* io) override {
     auto* fx3 = static_cast<Fx3Handle*>(handle);
     if (!fx3) return IoResult{false, kErrorInvalidHandle, 0};
     DWORD bytes = 0;
@@ -143,7 +144,8 @@ class Fx3DriverPort : public DriverPort {
       return IoResult{true, kErrorSuccess, bytes};
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return Failed("DeviceIoControl", code, error, 0);
-    if (GetOverlappedResult(fx3->file, local.overlapped(), &bytes, TRUE)) return IoResult{true, kErrorSuccess, bytes};
+    if (GetOverlappedResult(fx3->file, local.overlapped(), &bytes, TRUE))
+      return IoResult{true, kErrorSuccess, bytes};
     return Failed("GetOverlappedResult", code, GetLastError(), bytes);
   }
 

@@ -21,8 +21,9 @@ void KeepModuleLoaded() {
 
 bool ModuleResource(int name, const char* type, const uint8_t** data, uint32_t* size) {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCSTR>(&ModuleResource), &module))
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(&ModuleResource), &module))
     return false;
   HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(name), type);
   if (found == nullptr) return false;

@@ -82,8 +82,8 @@ bool SettingsKey::QueryDword(const char* name, uint32_t* value) const {
 bool SettingsKey::SetDword(const char* name, uint32_t value) {
   if (!impl_ || !name) return false;
   const DWORD number = value;
-  return RegSetValueExA(impl_->key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
-         ERROR_SUCCESS;
+  return RegSetValueExA(impl_->key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                        sizeof number) == ERROR_SUCCESS;
 }
 
 bool SettingsKey::QueryString(const char* name, std::string* value) const {
@@ -123,7 +123,8 @@ bool SettingsKey::QueryBinary(const char* name, void* data, uint32_t capacity, u
   // Read through a private buffer so a failure leaves the caller's untouched.
   std::string bytes(stored, '\0');
   DWORD read = stored;
-  if (QueryRaw(impl_->key, name, &type, stored ? &bytes[0] : nullptr, &read) != ERROR_SUCCESS || read > capacity)
+  if (QueryRaw(impl_->key, name, &type, stored ? &bytes[0] : nullptr, &read) != ERROR_SUCCESS ||
+      read > capacity)
     return false;
   if (read) std::memcpy(data, bytes.data(), read);
   if (size) *size = read;
@@ -132,7 +133,8 @@ bool SettingsKey::QueryBinary(const char* name, void* data, uint32_t capacity, u
 
 bool SettingsKey::SetBinary(const char* name, const void* data, uint32_t size) {
   if (!impl_ || !name || (!data && size > 0)) return false;
-  return RegSetValueExA(impl_->key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  return RegSetValueExA(impl_->key, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) ==
+         ERROR_SUCCESS;
 }
 
 ValueType SettingsKey::TypeOf(const char* name) const {
@@ -141,10 +143,14 @@ ValueType SettingsKey::TypeOf(const char* name) const {
   if (QueryRaw(impl_->key, name, &type, nullptr, nullptr) != ERROR_SUCCESS) return ValueType::kNone;
   switch (type) {
     case REG_SZ:
-    case REG_EXPAND_SZ: return ValueType::kString;
-    case REG_DWORD: return ValueType::kDword;
-    case REG_BINARY: return ValueType::kBinary;
-    default: return ValueType::kNone;
+    case REG_EXPAND_SZ:
+      return ValueType::kString;
+    case REG_DWORD:
+      return ValueType::kDword;
+    case REG_BINARY:
+      return ValueType::kBinary;
+    default:
+      return ValueType::kNone;
   }
 }
 

@@ -19,7 +19,8 @@ bool SharedMemory::Open(const char* name, size_t size, Mode mode) {
   HANDLE mapping = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
   if (!mapping) {
     if (mode == Mode::kOpenExisting) return false;
-    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), name);
+    mapping =
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, static_cast<DWORD>(size), name);
     if (!mapping) return false;
     // Another process may have created it between the two calls.
     created = GetLastError() != ERROR_ALREADY_EXISTS;

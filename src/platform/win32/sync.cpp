@@ -9,7 +9,9 @@ struct CriticalSection::Impl {
   CRITICAL_SECTION section;
 };
 
-CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) { InitializeCriticalSection(&impl_->section); }
+CriticalSection::CriticalSection() : impl_(std::make_unique<Impl>()) {
+  InitializeCriticalSection(&impl_->section);
+}
 CriticalSection::~CriticalSection() { DeleteCriticalSection(&impl_->section); }
 void CriticalSection::Enter() { EnterCriticalSection(&impl_->section); }
 bool CriticalSection::TryEnter() { return TryEnterCriticalSection(&impl_->section) != FALSE; }
@@ -45,9 +47,12 @@ void Event::Reset() {
 WaitResult Event::Wait(uint32_t timeout_ms) {
   if (!impl_->handle) return WaitResult::kFailed;
   switch (WaitForSingleObject(impl_->handle, timeout_ms)) {
-    case WAIT_OBJECT_0: return WaitResult::kSignaled;
-    case WAIT_TIMEOUT: return WaitResult::kTimeout;
-    default: return WaitResult::kFailed;
+    case WAIT_OBJECT_0:
+      return WaitResult::kSignaled;
+    case WAIT_TIMEOUT:
+      return WaitResult::kTimeout;
+    default:
+      return WaitResult::kFailed;
   }
 }
 
@@ -73,8 +78,10 @@ bool NamedMutex::Lock(uint32_t timeout_ms) {
   switch (WaitForSingleObject(impl_->handle, timeout_ms)) {
     case WAIT_OBJECT_0:
     // The previous owner died holding it; the lock is ours all the same.
-    case WAIT_ABANDONED: return true;
-    default: return false;
+    case WAIT_ABANDONED:
+      return true;
+    default:
+      return false;
   }
 }
 

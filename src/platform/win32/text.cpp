@@ -20,7 +20,8 @@ bool WideToNarrow(const wchar_t* text, char* out, size_t out_size) {
   if (written == 0 && (GetLastError() == ERROR_INVALID_PARAMETER || GetLastError() == ERROR_INVALID_FLAGS)) {
     // UTF-8 as the code page takes no default-character report.
     used_default = FALSE;
-    written = WideCharToMultiByte(CP_THREAD_ACP, WC_ERR_INVALID_CHARS, text, -1, out, capacity, nullptr, nullptr);
+    written =
+        WideCharToMultiByte(CP_THREAD_ACP, WC_ERR_INVALID_CHARS, text, -1, out, capacity, nullptr, nullptr);
   }
   if (written == 0 || used_default) {
     out[0] = '\0';

@@ -11,13 +11,20 @@ namespace {
 
 int ToWin32(ThreadPriority priority) {
   switch (priority) {
-    case ThreadPriority::kIdle: return THREAD_PRIORITY_IDLE;
-    case ThreadPriority::kLowest: return THREAD_PRIORITY_LOWEST;
-    case ThreadPriority::kBelowNormal: return THREAD_PRIORITY_BELOW_NORMAL;
-    case ThreadPriority::kNormal: return THREAD_PRIORITY_NORMAL;
-    case ThreadPriority::kAboveNormal: return THREAD_PRIORITY_ABOVE_NORMAL;
-    case ThreadPriority::kHighest: return THREAD_PRIORITY_HIGHEST;
-    case ThreadPriority::kTimeCritical: return THREAD_PRIORITY_TIME_CRITICAL;
+    case ThreadPriority::kIdle:
+      return THREAD_PRIORITY_IDLE;
+    case ThreadPriority::kLowest:
+      return THREAD_PRIORITY_LOWEST;
+    case ThreadPriority::kBelowNormal:
+      return THREAD_PRIORITY_BELOW_NORMAL;
+    case ThreadPriority::kNormal:
+      return THREAD_PRIORITY_NORMAL;
+    case ThreadPriority::kAboveNormal:
+      return THREAD_PRIORITY_ABOVE_NORMAL;
+    case ThreadPriority::kHighest:
+      return THREAD_PRIORITY_HIGHEST;
+    case ThreadPriority::kTimeCritical:
+      return THREAD_PRIORITY_TIME_CRITICAL;
   }
   return THREAD_PRIORITY_NORMAL;
 }
@@ -26,11 +33,16 @@ ThreadPriority FromWin32(int priority) {
   if (priority >= THREAD_PRIORITY_TIME_CRITICAL) return ThreadPriority::kTimeCritical;
   if (priority <= THREAD_PRIORITY_IDLE) return ThreadPriority::kIdle;
   switch (priority) {
-    case THREAD_PRIORITY_LOWEST: return ThreadPriority::kLowest;
-    case THREAD_PRIORITY_BELOW_NORMAL: return ThreadPriority::kBelowNormal;
-    case THREAD_PRIORITY_ABOVE_NORMAL: return ThreadPriority::kAboveNormal;
-    case THREAD_PRIORITY_HIGHEST: return ThreadPriority::kHighest;
-    default: return ThreadPriority::kNormal;
+    case THREAD_PRIORITY_LOWEST:
+      return ThreadPriority::kLowest;
+    case THREAD_PRIORITY_BELOW_NORMAL:
+      return ThreadPriority::kBelowNormal;
+    case THREAD_PRIORITY_ABOVE_NORMAL:
+      return ThreadPriority::kAboveNormal;
+    case THREAD_PRIORITY_HIGHEST:
+      return ThreadPriority::kHighest;
+    default:
+      return ThreadPriority::kNormal;
   }
 }
 

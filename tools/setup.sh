@@ -24,7 +24,7 @@ packages=(
   ffmpeg
   # Japanese glyphs for the settings dialogs under Wine.
   fonts-ipafont-gothic
-  clang libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev
 )
 
 qemu_ok() {

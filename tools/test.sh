@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds both builds and runs
-# every test (native under ASan/UBSan and TSan, the DLL under Wine).
+# every test (native under ASan/UBSan and TSan, the DLL under Wine), and
+# checks the formatting of the files changed since the last formatting commit.
 # Exits non-zero when anything fails.
 #
 #   tools/test.sh                      every build, every test
@@ -74,6 +75,16 @@ run_tests() {  # preset label [ctest arguments]
   rm -f "$out"
   return "$rc"
 }
+
+echo "== format check (files changed since the last formatting commit)"
+format_line=$(bash tools/format-check.sh 2>&1 | tee /dev/stderr | tail -n 1)
+if [[ $format_line =~ need\ clang-format$ ]] && [[ ! $format_line =~ \ 0\ need ]]; then
+  summary+=("$format_line (tools/format-check.sh --fix)"); status=1; total_failed=$((total_failed + 1))
+elif [[ ! $format_line =~ need\ clang-format$ ]]; then
+  summary+=("format: NOT CHECKED: $format_line"); status=1; total_failed=$((total_failed + 1))
+else
+  summary+=("$format_line")
+fi
 
 if wanted native; then
   echo "== native build (ASan + UBSan)"

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,18 +20,13 @@
 #include "imaging/defect_mask.h"
 #include "imaging/dib_image.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex {
 namespace {
 
 uint16_t Ramp(int x, int y) { return static_cast<uint16_t>((x + 4 * y) % 4096); }
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexAcquisitionTest-" + std::to_string(random());
-}
 
 // Collects what the library posts to the callback window.
 struct Messages {
@@ -90,8 +84,8 @@ class Acquisition : public ::testing::Test {
     return options;
   }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("acquisition");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
 };
@@ -157,7 +151,7 @@ TEST_F(Acquisition, MaskDataFromFramesThroughFilesIntoThePipeline) {
     std::memcpy(&v, image.row(y) + 2 * x, 2);
     return v;
   };
-  const std::string path = platform::test::TempPath("camera.msk");
+  const std::string path = test::TempPath("camera.msk");
   auto write = [&path](const std::vector<uint8_t>& bytes) {
     FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, out);
@@ -295,7 +289,7 @@ TEST_F(Acquisition, ModesFollowTheStateTable) {
 
 TEST_F(Acquisition, TheLastImageIsSavedUntilClose) {
   auto camera = Make();
-  const std::string raw = platform::test::TempPath("snapshot.raw");
+  const std::string raw = test::TempPath("snapshot.raw");
   EXPECT_EQ(0, camera->SaveImage(raw.c_str(), 1));  // no frame yet
   EXPECT_EQ(kErrNotReady, camera->PopError());
   ASSERT_EQ(1, camera->SetColorMode(16));

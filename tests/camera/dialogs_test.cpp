@@ -9,7 +9,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +18,8 @@
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "settings/registry_store.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 // After the device headers: windows.h defines macros named like their members.
 #include "screen_capture_win32.h"
 // commctrl.h needs the types of windows.h.
@@ -32,12 +32,6 @@ namespace {
 
 const bool kJapanese = GetSystemDefaultLangID() == 1041;
 const std::string kLanguage = kJapanese ? "ja" : "en";
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexDialogTest-" + std::to_string(random());
-}
 
 // The uncooled model of the same sensor family, opened as the SDK opens its own.
 class UncooledModel : public CMorvexUSB3T2SimpleSdk {
@@ -254,8 +248,8 @@ class Dialogs : public ::testing::Test {
   int MirrorBits() const { return SensorByte(0x0404); }
   int Cooler() const { return camera_->PeekFpgaRegister(151) & 1; }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("dialogs");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
   int h_ = 0;

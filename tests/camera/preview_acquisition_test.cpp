@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 // After the device headers: windows.h defines macros named like their members.
 #include "screen_capture_win32.h"
 
@@ -33,12 +33,6 @@ using test::WritePng;
 int Shown(int x, int y) { return ((x + 4 * y) % 4096) >> 4; }
 // Subsampled by two: the integer mean of each 2 x 2 block, then the top 8.
 int Binned(int x, int y) { return ((2 * x + 8 * y) * 4 + 0 + 1 + 4 + 5) / 4 >> 4; }
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexPreviewTest-" + std::to_string(random());
-}
 
 // Counts the frames posted to a callback window that exists only here.
 struct FrameCounter {
@@ -121,8 +115,8 @@ class PreviewAcquisition : public ::testing::Test {
     return FindPreviewWindow(camera_.get());
   }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("preview");
   emulator::EmulatorPort port_;
   std::unique_ptr<CMorvex> camera_;
   FrameCounter frames_;

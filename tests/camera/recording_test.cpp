@@ -15,7 +15,7 @@
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "paths.h"
 
 #ifndef MORVEX_WIN32
 #include <sys/resource.h>
@@ -62,11 +62,11 @@ class RecordThread : public ::testing::Test {
     return errors_;
   }
 
-  platform::test::PrivateSettings private_;
+  test::PrivateSettings private_;
   std::string mapping_ = "MorvexRecordingTest-" + std::to_string(std::random_device{}());
   emulator::EmulatorPort port_;
   std::unique_ptr<CMorvex> camera_;
-  std::string path_ = platform::test::TempPath("record") + ".avi";
+  std::string path_ = test::TempPath("record") + ".avi";
   std::mutex mutex_;
   std::vector<int32_t> errors_;
 };

@@ -7,19 +7,20 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "test_support.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
 namespace {
 
-using testing::Answer;
-using testing::ControlAnswers;
-using testing::DevicePath;
-using testing::ExpectedControlBlock;
-using testing::Le32;
-using testing::PortCall;
-using testing::RecordingPort;
+using test::Answer;
+using test::ControlAnswers;
+using test::DevicePath;
+using test::ExpectedControlBlock;
+using test::Le32;
+using test::PortCall;
+using test::RecordingPort;
 
 const std::string kCam0 = DevicePath(0x04b4, 0x3290, "cam&0");
 const std::string kCam1 = DevicePath(0x04b4, 0x3290, "cam&1");
@@ -97,7 +98,7 @@ class ControllerTest : public ::testing::Test {
 
   RecordingPort port_;
   platform::SimulatedClock clock_;
-  std::string mapping_ = testing::UniqueMappingName("ctl");
+  std::string mapping_ = test::UniqueName("ctl");
   std::unique_ptr<CQorCy3Cam> cam_;
 };
 

@@ -15,6 +15,7 @@
 #include "MorvexSdk.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "platform/settings_store.h"
 #include "names.h"
@@ -127,12 +128,10 @@ class Properties : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.product_id = product;
     camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
+    CMorvex::Environment environment = test::EmulatedEnvironment(port_, mapping_, settings_key_);
     environment.make_device = [this, product]() -> std::unique_ptr<CMorvexZ3U2Base> {
       return std::make_unique<OtherModelDevice>(port_, mapping_, product);
     };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = settings_key_;
     CMorvex::SetDefaultEnvironment(environment);
     h_ = Morvex_Initialize(nullptr);
     ASSERT_NE(0, h_);

@@ -16,6 +16,7 @@
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "imaging/defect_mask.h"
 #include "imaging/dib_image.h"
@@ -68,12 +69,8 @@ class Acquisition : public ::testing::Test {
  protected:
   std::unique_ptr<CMorvex> Make(const emulator::EmulatedCameraOptions& options = RampOptions()) {
     if (camera_ == nullptr) camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    const CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
     auto camera = std::make_unique<CMorvex>(platform::SystemClock(), environment);
     EXPECT_EQ(1, camera->Initialize(nullptr));
     return camera;

@@ -9,6 +9,7 @@
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "imaging/dib_image.h"
 #include "platform/settings_store.h"
@@ -28,14 +29,10 @@ class CameraInstance : public ::testing::Test {
   }
 
   std::unique_ptr<CMorvex> Make(bool notices_fail = false) {
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
+    CMorvex::Environment environment = test::EmulatedEnvironment(port_, mapping_, base_);
     environment.register_notices = [notices_fail](platform::WindowHandle, const platform::Guid&) {
       return !notices_fail;
     };
-    environment.settings_key = base_;
     return std::make_unique<CMorvex>(platform::SystemClock(), environment);
   }
 

@@ -13,14 +13,13 @@
 #include "child_process.h"
 #include "platform/clock.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
 #include "sdk_library.h"
 
 namespace {
 
 // The keys the library uses in this program's test namespace.
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 
 using morvex::platform::SettingsKey;
 

@@ -16,6 +16,7 @@
 #include "MorvexSdk.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "settings/registry_store.h"
 #include "names.h"
@@ -207,13 +208,13 @@ class Dialogs : public ::testing::Test {
   void Open(emulator::EmulatedCameraOptions options = {}, bool uncooled = false) {
     if (uncooled) options.product_id = 0x3280;
     camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this, uncooled]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      if (uncooled) return std::make_unique<UncooledModel>(port_, platform::SystemClock(), mapping_.c_str());
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
+    if (uncooled) {
+      environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
+        return std::make_unique<UncooledModel>(port_, platform::SystemClock(), mapping_.c_str());
+      };
+    }
     CMorvex::SetDefaultEnvironment(environment);
     h_ = Morvex_Initialize(nullptr);
     ASSERT_NE(h_, 0);

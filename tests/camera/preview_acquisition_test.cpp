@@ -13,6 +13,7 @@
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "platform/window_messages.h"
 #include "names.h"
@@ -93,12 +94,8 @@ class PreviewAcquisition : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.scene = emulator::Scene::kRamp;
     port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    const CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
     camera_ = std::make_unique<CMorvex>(platform::SystemClock(), environment);
     ASSERT_EQ(1, camera_->Initialize(nullptr));
     ASSERT_EQ(1, camera_->SetColorMode(8));

@@ -13,7 +13,6 @@
 #include "MorvexSdk.h"
 #include "avi_probe.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
 #include "sdk_library.h"
 #include "paths.h"
 
@@ -24,8 +23,8 @@ using morvex::test::CheckAviLayout;
 using morvex::test::ReadAll;
 using morvex::test::U32;
 
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 
 void SetEmulated(const char* name, uint32_t value) {
   SettingsKey key;

@@ -16,7 +16,6 @@
 
 #include "MorvexSdk.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
 #include "sdk_library.h"
 #include "paths.h"
 
@@ -24,8 +23,8 @@ namespace {
 
 using morvex::platform::SettingsKey;
 
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
 

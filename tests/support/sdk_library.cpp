@@ -1,5 +1,7 @@
 #include "sdk_library.h"
 
+#include "platform/test_namespace.h"
+
 #ifdef MORVEX_WIN32
 #include <windows.h>
 #else
@@ -7,6 +9,16 @@
 #endif
 
 namespace morvex::test {
+
+const std::string& SdkKey() {
+  static const std::string key = platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
+  return key;
+}
+
+const std::string& EmulatorKey() {
+  static const std::string key = platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+  return key;
+}
 
 #ifdef MORVEX_WIN32
 SdkLibrary::SdkLibrary(const char* path) : module_(reinterpret_cast<void*>(LoadLibraryA(path))) {}

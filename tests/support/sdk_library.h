@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace morvex::test {
+
+// The keys the library and its emulator read in this program's test
+// namespace.
+const std::string& SdkKey();
+const std::string& EmulatorKey();
 
 class SdkLibrary {
  public:

@@ -7,57 +7,16 @@
 
 #include "export_table.h"
 #include "message_observer.h"
-
-#ifdef MORVEX_WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "sdk_library.h"
 
 namespace morvex::test {
 namespace {
 
-class Library {
- public:
-  Library() {
-#ifdef MORVEX_WIN32
-    module_ = LoadLibraryA("MorvexSdk.dll");
-#else
-    module_ = dlopen(MORVEX_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-#endif
-  }
-  ~Library() {
-#ifdef MORVEX_WIN32
-    if (module_ != nullptr) FreeLibrary(module_);
-#else
-    // Kept loaded: the library's process-wide objects stay reachable until exit.
-#endif
-  }
-  bool loaded() const { return module_ != nullptr; }
-  void* Find(const char* name) const {
-#ifdef MORVEX_WIN32
-    return reinterpret_cast<void*>(GetProcAddress(module_, name));
-#else
-    return dlsym(module_, name);
-#endif
-  }
-  template <typename F>
-  F As(const char* name) const {
-    return reinterpret_cast<F>(Find(name));
-  }
-
- private:
-#ifdef MORVEX_WIN32
-  HMODULE module_ = nullptr;
-#else
-  void* module_ = nullptr;
-#endif
-};
-
 class LibraryTableTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(library_.loaded()) << "the library did not load"; }
-  Library library_;
+  void TearDown() override { library_.Unload(); }
+  SdkLibrary library_;
 };
 
 TEST_F(LibraryTableTest, TableCoversEveryExportOnce) {
@@ -69,15 +28,15 @@ TEST_F(LibraryTableTest, TableCoversEveryExportOnce) {
 }
 
 TEST_F(LibraryTableTest, VersionNeedsNoHandle) {
-  auto get_version = library_.As<decltype(&Morvex_GetDllVersion)>("Morvex_GetDllVersion");
+  auto get_version = library_.Get<decltype(Morvex_GetDllVersion)>("Morvex_GetDllVersion");
   ASSERT_NE(get_version, nullptr);
   EXPECT_EQ(get_version(), 35194145);
 }
 
 TEST_F(LibraryTableTest, UnknownHandlesGetTheUnregisteredValueAndNothingIsPosted) {
-  auto initialize = library_.As<decltype(&Morvex_Initialize)>("Morvex_Initialize");
-  auto release = library_.As<decltype(&Morvex_Release)>("Morvex_Release");
-  auto get_wait_time = library_.As<decltype(&Morvex_GetWaitTime)>("Morvex_GetWaitTime");
+  auto initialize = library_.Get<decltype(Morvex_Initialize)>("Morvex_Initialize");
+  auto release = library_.Get<decltype(Morvex_Release)>("Morvex_Release");
+  auto get_wait_time = library_.Get<decltype(Morvex_GetWaitTime)>("Morvex_GetWaitTime");
   ASSERT_NE(initialize, nullptr);
   ASSERT_NE(release, nullptr);
   ASSERT_NE(get_wait_time, nullptr);
@@ -115,11 +74,11 @@ TEST_F(LibraryTableTest, UnknownHandlesGetTheUnregisteredValueAndNothingIsPosted
 }
 
 TEST_F(LibraryTableTest, PostedOnlyCodeReachesTheApplicationWindow) {
-  auto initialize = library_.As<decltype(&Morvex_Initialize)>("Morvex_Initialize");
-  auto release = library_.As<decltype(&Morvex_Release)>("Morvex_Release");
-  auto fps = library_.As<decltype(&Morvex_Fps)>("Morvex_Fps");
-  auto send_text = library_.As<decltype(&Morvex_SendText)>("Morvex_SendText");
-  auto last_error = library_.As<decltype(&Morvex_GetLastError)>("Morvex_GetLastError");
+  auto initialize = library_.Get<decltype(Morvex_Initialize)>("Morvex_Initialize");
+  auto release = library_.Get<decltype(Morvex_Release)>("Morvex_Release");
+  auto fps = library_.Get<decltype(Morvex_Fps)>("Morvex_Fps");
+  auto send_text = library_.Get<decltype(Morvex_SendText)>("Morvex_SendText");
+  auto last_error = library_.Get<decltype(Morvex_GetLastError)>("Morvex_GetLastError");
   MessageObserver observer;
   const int camera = initialize(observer.window());
   ASSERT_NE(camera, 0);

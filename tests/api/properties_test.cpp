@@ -8,7 +8,6 @@
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,9 +15,11 @@
 #include "MorvexSdk.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "platform/settings_store.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex {
 namespace {
@@ -101,12 +102,6 @@ const Row kRows[] = {
     {107, nullptr, nullptr, Rule::kRefused, 0, 0},
 };
 
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexPropertiesTest-" + std::to_string(random());
-}
-
 // The camera instance asks for this model; the device object opens another.
 class OtherModelDevice : public CMorvexUSB3T2SimpleSdk {
  public:
@@ -133,12 +128,10 @@ class Properties : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.product_id = product;
     camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
+    CMorvex::Environment environment = test::EmulatedEnvironment(port_, mapping_, settings_key_);
     environment.make_device = [this, product]() -> std::unique_ptr<CMorvexZ3U2Base> {
       return std::make_unique<OtherModelDevice>(port_, mapping_, product);
     };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = settings_key_;
     CMorvex::SetDefaultEnvironment(environment);
     h_ = Morvex_Initialize(nullptr);
     ASSERT_NE(0, h_);
@@ -168,9 +161,9 @@ class Properties : public ::testing::Test {
     return Morvex_GetFilterValue(h_, id, flag != nullptr ? flag : &ignored);
   }
 
-  platform::test::PrivateSettings private_;
+  test::PrivateSettings private_;
   std::string settings_key_ = private_.Path("MorvexVelsaTEC3T2Sdk");
-  std::string mapping_ = UniqueMapping();
+  std::string mapping_ = test::UniqueName("properties");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
   int h_ = 0;

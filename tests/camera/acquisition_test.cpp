@@ -10,29 +10,24 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "imaging/defect_mask.h"
 #include "imaging/dib_image.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex {
 namespace {
 
 uint16_t Ramp(int x, int y) { return static_cast<uint16_t>((x + 4 * y) % 4096); }
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexAcquisitionTest-" + std::to_string(random());
-}
 
 // Collects what the library posts to the callback window.
 struct Messages {
@@ -74,12 +69,8 @@ class Acquisition : public ::testing::Test {
  protected:
   std::unique_ptr<CMorvex> Make(const emulator::EmulatedCameraOptions& options = RampOptions()) {
     if (camera_ == nullptr) camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    const CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
     auto camera = std::make_unique<CMorvex>(platform::SystemClock(), environment);
     EXPECT_EQ(1, camera->Initialize(nullptr));
     return camera;
@@ -90,8 +81,8 @@ class Acquisition : public ::testing::Test {
     return options;
   }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("acquisition");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
 };
@@ -157,7 +148,7 @@ TEST_F(Acquisition, MaskDataFromFramesThroughFilesIntoThePipeline) {
     std::memcpy(&v, image.row(y) + 2 * x, 2);
     return v;
   };
-  const std::string path = platform::test::TempPath("camera.msk");
+  const std::string path = test::TempPath("camera.msk");
   auto write = [&path](const std::vector<uint8_t>& bytes) {
     FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, out);
@@ -295,7 +286,7 @@ TEST_F(Acquisition, ModesFollowTheStateTable) {
 
 TEST_F(Acquisition, TheLastImageIsSavedUntilClose) {
   auto camera = Make();
-  const std::string raw = platform::test::TempPath("snapshot.raw");
+  const std::string raw = test::TempPath("snapshot.raw");
   EXPECT_EQ(0, camera->SaveImage(raw.c_str(), 1));  // no frame yet
   EXPECT_EQ(kErrNotReady, camera->PopError());
   ASSERT_EQ(1, camera->SetColorMode(16));

@@ -5,28 +5,22 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "imaging/dib_image.h"
 #include "platform/settings_store.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex {
 namespace {
 
 constexpr uint16_t kSensorMirrorRegister = 0x0404;  // bit 0 vertical, bit 1 horizontal
 constexpr uint16_t kSerialAddress = 0x1040;
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  static int serial = 0;
-  return "MorvexCameraTest-" + std::to_string(random()) + "-" + std::to_string(++serial);
-}
 
 class CameraInstance : public ::testing::Test {
  protected:
@@ -35,14 +29,10 @@ class CameraInstance : public ::testing::Test {
   }
 
   std::unique_ptr<CMorvex> Make(bool notices_fail = false) {
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
+    CMorvex::Environment environment = test::EmulatedEnvironment(port_, mapping_, base_);
     environment.register_notices = [notices_fail](platform::WindowHandle, const platform::Guid&) {
       return !notices_fail;
     };
-    environment.settings_key = base_;
     return std::make_unique<CMorvex>(platform::SystemClock(), environment);
   }
 
@@ -66,9 +56,9 @@ class CameraInstance : public ::testing::Test {
     ASSERT_TRUE(key.SetDword(name, value));
   }
 
-  platform::test::PrivateSettings private_;
+  test::PrivateSettings private_;
   std::string base_ = private_.Path("MorvexVelsaTEC3T2Sdk");
-  std::string mapping_ = UniqueMapping();
+  std::string mapping_ = test::UniqueName("camera");
   emulator::EmulatorPort port_;
 };
 

@@ -13,20 +13,13 @@
 #include "child_process.h"
 #include "platform/clock.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
-
-#ifdef MORVEX_WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <unistd.h>
-#endif
+#include "sdk_library.h"
 
 namespace {
 
 // The keys the library uses in this program's test namespace.
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 
 using morvex::platform::SettingsKey;
 
@@ -54,48 +47,10 @@ bool Exists(const std::string& path) {
   return key.Open(path);
 }
 
-// The exports, found by name the way an application finds them.
-class Sdk {
- public:
-  Sdk() {
-#ifdef MORVEX_WIN32
-    module_ = LoadLibraryA("MorvexSdk.dll");
-#else
-    module_ = dlopen(MORVEX_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-#endif
-  }
-  ~Sdk() { Unload(); }
-  void Unload() {
-#ifdef MORVEX_WIN32
-    if (module_ != nullptr) FreeLibrary(static_cast<HMODULE>(module_));
-    module_ = nullptr;
-#else
-    // Kept loaded: its process-wide objects stay reachable until exit.
-#endif
-  }
-  bool loaded() const { return module_ != nullptr; }
-
-  template <typename Function>
-  Function* Get(const char* name) {
-#ifdef MORVEX_WIN32
-    void* address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module_), name));
-#else
-    void* address = dlsym(module_, name);
-#endif
-    EXPECT_NE(nullptr, address) << name;
-    return reinterpret_cast<Function*>(address);
-  }
-
- private:
-  void* module_ = nullptr;
-};
-
-#define MORVEX_EXPORT(name) auto* name = sdk.Get<decltype(::name)>(#name)
-
 // ---- The parent: registry set-up, one child per scenario, registry checks ----
 
 int RunScenario(const char* name) {
-  return morvex::platform::test::RunSelf({"--child", std::string("--gtest_filter=Child.") + name});
+  return morvex::test::RunSelf({"--child", std::string("--gtest_filter=Child.") + name});
 }
 
 class Library : public ::testing::Test {
@@ -153,32 +108,32 @@ class Child : public ::testing::Test {
     sdk.Unload();
     morvex::platform::SystemClock().Sleep(300);
   }
-  Sdk sdk;
+  morvex::test::SdkLibrary sdk;
 };
 
 TEST_F(Child, OneCamera) {
   ASSERT_TRUE(sdk.loaded());
-  MORVEX_EXPORT(Morvex_Initialize);
-  MORVEX_EXPORT(Morvex_Release);
-  MORVEX_EXPORT(Morvex_GetLastError);
-  MORVEX_EXPORT(Morvex_EnumDevice);
-  MORVEX_EXPORT(Morvex_GetDeviceName);
-  MORVEX_EXPORT(Morvex_GetDeviceNameW);
-  MORVEX_EXPORT(Morvex_SetDeviceNumber);
-  MORVEX_EXPORT(Morvex_GetCameraInfo);
-  MORVEX_EXPORT(Morvex_ReadRegisterEx);
-  MORVEX_EXPORT(Morvex_WriteRegisterEx);
-  MORVEX_EXPORT(Morvex_ReadRegister);
-  MORVEX_EXPORT(Morvex_Fpga_ReadRegister);
-  MORVEX_EXPORT(Morvex_Fpga_WriteRegister);
-  MORVEX_EXPORT(Morvex_GetIOPort);
-  MORVEX_EXPORT(Morvex_SetIOPort);
-  MORVEX_EXPORT(Morvex_ReadSromID);
-  MORVEX_EXPORT(Morvex_WriteSromID);
-  MORVEX_EXPORT(Morvex_ReadSerialNumberA);
-  MORVEX_EXPORT(Morvex_ReadSerialNumberW);
-  MORVEX_EXPORT(Morvex_SetAutoIris);
-  MORVEX_EXPORT(Morvex_Close);
+  MORVEX_EXPORT(sdk, Morvex_Initialize);
+  MORVEX_EXPORT(sdk, Morvex_Release);
+  MORVEX_EXPORT(sdk, Morvex_GetLastError);
+  MORVEX_EXPORT(sdk, Morvex_EnumDevice);
+  MORVEX_EXPORT(sdk, Morvex_GetDeviceName);
+  MORVEX_EXPORT(sdk, Morvex_GetDeviceNameW);
+  MORVEX_EXPORT(sdk, Morvex_SetDeviceNumber);
+  MORVEX_EXPORT(sdk, Morvex_GetCameraInfo);
+  MORVEX_EXPORT(sdk, Morvex_ReadRegisterEx);
+  MORVEX_EXPORT(sdk, Morvex_WriteRegisterEx);
+  MORVEX_EXPORT(sdk, Morvex_ReadRegister);
+  MORVEX_EXPORT(sdk, Morvex_Fpga_ReadRegister);
+  MORVEX_EXPORT(sdk, Morvex_Fpga_WriteRegister);
+  MORVEX_EXPORT(sdk, Morvex_GetIOPort);
+  MORVEX_EXPORT(sdk, Morvex_SetIOPort);
+  MORVEX_EXPORT(sdk, Morvex_ReadSromID);
+  MORVEX_EXPORT(sdk, Morvex_WriteSromID);
+  MORVEX_EXPORT(sdk, Morvex_ReadSerialNumberA);
+  MORVEX_EXPORT(sdk, Morvex_ReadSerialNumberW);
+  MORVEX_EXPORT(sdk, Morvex_SetAutoIris);
+  MORVEX_EXPORT(sdk, Morvex_Close);
 
   const int camera = Morvex_Initialize(nullptr);
   ASSERT_NE(0, camera);
@@ -260,14 +215,14 @@ TEST_F(Child, OneCamera) {
 
 TEST_F(Child, TwoCameras) {
   ASSERT_TRUE(sdk.loaded());
-  MORVEX_EXPORT(Morvex_Initialize);
-  MORVEX_EXPORT(Morvex_Release);
-  MORVEX_EXPORT(Morvex_GetLastError);
-  MORVEX_EXPORT(Morvex_EnumDeviceW);
-  MORVEX_EXPORT(Morvex_SetDeviceNumber);
-  MORVEX_EXPORT(Morvex_GetMirrorV);
-  MORVEX_EXPORT(Morvex_GetAutoIris);
-  MORVEX_EXPORT(Morvex_ReadRegisterEx);
+  MORVEX_EXPORT(sdk, Morvex_Initialize);
+  MORVEX_EXPORT(sdk, Morvex_Release);
+  MORVEX_EXPORT(sdk, Morvex_GetLastError);
+  MORVEX_EXPORT(sdk, Morvex_EnumDeviceW);
+  MORVEX_EXPORT(sdk, Morvex_SetDeviceNumber);
+  MORVEX_EXPORT(sdk, Morvex_GetMirrorV);
+  MORVEX_EXPORT(sdk, Morvex_GetAutoIris);
+  MORVEX_EXPORT(sdk, Morvex_ReadRegisterEx);
 
   const int camera = Morvex_Initialize(nullptr);
   ASSERT_NE(0, camera);
@@ -306,12 +261,12 @@ TEST_F(Child, TwoCameras) {
 
 TEST_F(Child, NoCamera) {
   ASSERT_TRUE(sdk.loaded());
-  MORVEX_EXPORT(Morvex_Initialize);
-  MORVEX_EXPORT(Morvex_Release);
-  MORVEX_EXPORT(Morvex_GetLastError);
-  MORVEX_EXPORT(Morvex_EnumDevice);
-  MORVEX_EXPORT(Morvex_GetDeviceNameW);
-  MORVEX_EXPORT(Morvex_SetDeviceNumber);
+  MORVEX_EXPORT(sdk, Morvex_Initialize);
+  MORVEX_EXPORT(sdk, Morvex_Release);
+  MORVEX_EXPORT(sdk, Morvex_GetLastError);
+  MORVEX_EXPORT(sdk, Morvex_EnumDevice);
+  MORVEX_EXPORT(sdk, Morvex_GetDeviceNameW);
+  MORVEX_EXPORT(sdk, Morvex_SetDeviceNumber);
 
   const int camera = Morvex_Initialize(nullptr);
   ASSERT_NE(0, camera);

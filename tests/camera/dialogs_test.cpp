@@ -9,7 +9,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,9 +16,11 @@
 #include "MorvexSdk.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "settings/registry_store.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 // After the device headers: windows.h defines macros named like their members.
 #include "screen_capture_win32.h"
 // commctrl.h needs the types of windows.h.
@@ -32,12 +33,6 @@ namespace {
 
 const bool kJapanese = GetSystemDefaultLangID() == 1041;
 const std::string kLanguage = kJapanese ? "ja" : "en";
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexDialogTest-" + std::to_string(random());
-}
 
 // The uncooled model of the same sensor family, opened as the SDK opens its own.
 class UncooledModel : public CMorvexUSB3T2SimpleSdk {
@@ -213,13 +208,13 @@ class Dialogs : public ::testing::Test {
   void Open(emulator::EmulatedCameraOptions options = {}, bool uncooled = false) {
     if (uncooled) options.product_id = 0x3280;
     camera_ = &port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this, uncooled]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      if (uncooled) return std::make_unique<UncooledModel>(port_, platform::SystemClock(), mapping_.c_str());
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
+    if (uncooled) {
+      environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
+        return std::make_unique<UncooledModel>(port_, platform::SystemClock(), mapping_.c_str());
+      };
+    }
     CMorvex::SetDefaultEnvironment(environment);
     h_ = Morvex_Initialize(nullptr);
     ASSERT_NE(h_, 0);
@@ -254,8 +249,8 @@ class Dialogs : public ::testing::Test {
   int MirrorBits() const { return SensorByte(0x0404); }
   int Cooler() const { return camera_->PeekFpgaRegister(151) & 1; }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("dialogs");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
   int h_ = 0;

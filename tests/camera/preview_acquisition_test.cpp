@@ -9,14 +9,15 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 // After the device headers: windows.h defines macros named like their members.
 #include "screen_capture_win32.h"
 
@@ -33,12 +34,6 @@ using test::WritePng;
 int Shown(int x, int y) { return ((x + 4 * y) % 4096) >> 4; }
 // Subsampled by two: the integer mean of each 2 x 2 block, then the top 8.
 int Binned(int x, int y) { return ((2 * x + 8 * y) * 4 + 0 + 1 + 4 + 5) / 4 >> 4; }
-
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexPreviewTest-" + std::to_string(random());
-}
 
 // Counts the frames posted to a callback window that exists only here.
 struct FrameCounter {
@@ -99,12 +94,8 @@ class PreviewAcquisition : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.scene = emulator::Scene::kRamp;
     port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    const CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
     camera_ = std::make_unique<CMorvex>(platform::SystemClock(), environment);
     ASSERT_EQ(1, camera_->Initialize(nullptr));
     ASSERT_EQ(1, camera_->SetColorMode(8));
@@ -121,8 +112,8 @@ class PreviewAcquisition : public ::testing::Test {
     return FindPreviewWindow(camera_.get());
   }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = UniqueMapping();
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("preview");
   emulator::EmulatorPort port_;
   std::unique_ptr<CMorvex> camera_;
   FrameCounter frames_;

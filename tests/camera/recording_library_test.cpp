@@ -13,14 +13,8 @@
 #include "MorvexSdk.h"
 #include "avi_probe.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
-#include "test_paths.h"
-
-#ifdef MORVEX_WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "sdk_library.h"
+#include "paths.h"
 
 namespace {
 
@@ -29,38 +23,14 @@ using morvex::test::CheckAviLayout;
 using morvex::test::ReadAll;
 using morvex::test::U32;
 
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 
 void SetEmulated(const char* name, uint32_t value) {
   SettingsKey key;
   ASSERT_TRUE(key.Create(kEmulatorKey + "\\Camera_00"));
   ASSERT_TRUE(key.SetDword(name, value));
 }
-
-// The exports, found by name.
-struct Sdk {
-  Sdk() {
-#ifdef MORVEX_WIN32
-    module = LoadLibraryA("MorvexSdk.dll");
-#else
-    module = dlopen(MORVEX_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);  // kept loaded until exit
-#endif
-  }
-  template <typename Function>
-  Function* Get(const char* name) {
-#ifdef MORVEX_WIN32
-    void* address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-#else
-    void* address = dlsym(module, name);
-#endif
-    if (address == nullptr) ADD_FAILURE() << name;
-    return reinterpret_cast<Function*>(address);
-  }
-  void* module = nullptr;
-};
-
-#define MORVEX_EXPORT(name) decltype(::name)* name = sdk->Get<decltype(::name)>(#name)
 
 class Recording : public ::testing::Test {
   // Public: the endings below reach the exports through a reference.
@@ -71,15 +41,15 @@ class Recording : public ::testing::Test {
     SettingsKey key;
     ASSERT_TRUE(key.Create(kEmulatorKey));
     ASSERT_TRUE(key.SetDword("Cameras", 1));
-    SetEmulated("Scene", 1);  // the ramp
-    sdk = new Sdk;
+    SetEmulated("Scene", 1);             // the ramp
+    sdk = new morvex::test::SdkLibrary;  // kept until exit
   }
   static void TearDownTestSuite() {
     SettingsKey::DeleteTree(kSdkKey);
     SettingsKey::DeleteTree(kEmulatorKey);
   }
   void SetUp() override {
-    ASSERT_NE(nullptr, sdk->module);
+    ASSERT_TRUE(sdk->loaded());
     camera = Morvex_Initialize(nullptr);
     ASSERT_NE(0, camera);
   }
@@ -88,7 +58,7 @@ class Recording : public ::testing::Test {
     for (const std::string& path : created) std::remove(path.c_str());
   }
   std::string Path() {
-    created.push_back(morvex::platform::test::TempPath("record") + ".avi");
+    created.push_back(morvex::test::TempPath("record") + ".avi");
     return created.back();
   }
 
@@ -114,16 +84,16 @@ class Recording : public ::testing::Test {
     return frames;
   }
 
-  static inline Sdk* sdk = nullptr;
-  MORVEX_EXPORT(Morvex_Initialize);
-  MORVEX_EXPORT(Morvex_Release);
-  MORVEX_EXPORT(Morvex_GetLastError);
-  MORVEX_EXPORT(Morvex_SetColorMode);
-  MORVEX_EXPORT(Morvex_Record);
-  MORVEX_EXPORT(Morvex_RecordW);
-  MORVEX_EXPORT(Morvex_StopPreview);
-  MORVEX_EXPORT(Morvex_Close);
-  MORVEX_EXPORT(Morvex_Capture);
+  static inline morvex::test::SdkLibrary* sdk = nullptr;
+  MORVEX_EXPORT(*sdk, Morvex_Initialize);
+  MORVEX_EXPORT(*sdk, Morvex_Release);
+  MORVEX_EXPORT(*sdk, Morvex_GetLastError);
+  MORVEX_EXPORT(*sdk, Morvex_SetColorMode);
+  MORVEX_EXPORT(*sdk, Morvex_Record);
+  MORVEX_EXPORT(*sdk, Morvex_RecordW);
+  MORVEX_EXPORT(*sdk, Morvex_StopPreview);
+  MORVEX_EXPORT(*sdk, Morvex_Close);
+  MORVEX_EXPORT(*sdk, Morvex_Capture);
   int camera = 0;
   std::vector<std::string> created;
 };

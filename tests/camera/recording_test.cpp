@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,9 +12,11 @@
 #include "avi_probe.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
+#include "emulated_environment.h"
 #include "emulator/emulator.h"
 #include "platform/window_messages.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 #ifndef MORVEX_WIN32
 #include <sys/resource.h>
@@ -39,12 +40,8 @@ class RecordThread : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.scene = emulator::Scene::kRamp;
     port_.AddCamera(options);
-    CMorvex::Environment environment;
-    environment.make_device = [this]() -> std::unique_ptr<CMorvexZ3U2Base> {
-      return std::make_unique<CMorvexUSB3T2SimpleSdk>(port_, platform::SystemClock(), mapping_.c_str());
-    };
-    environment.register_notices = [](platform::WindowHandle, const platform::Guid&) { return true; };
-    environment.settings_key = private_.Path("MorvexVelsaTEC3T2Sdk");
+    const CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
     camera_ = std::make_unique<CMorvex>(platform::SystemClock(), environment);
   }
   ~RecordThread() override {
@@ -62,11 +59,11 @@ class RecordThread : public ::testing::Test {
     return errors_;
   }
 
-  platform::test::PrivateSettings private_;
-  std::string mapping_ = "MorvexRecordingTest-" + std::to_string(std::random_device{}());
+  test::PrivateSettings private_;
+  std::string mapping_ = test::UniqueName("recording");
   emulator::EmulatorPort port_;
   std::unique_ptr<CMorvex> camera_;
-  std::string path_ = platform::test::TempPath("record") + ".avi";
+  std::string path_ = test::TempPath("record") + ".avi";
   std::mutex mutex_;
   std::vector<int32_t> errors_;
 };

@@ -16,42 +16,17 @@
 
 #include "MorvexSdk.h"
 #include "platform/settings_store.h"
-#include "platform/test_namespace.h"
-#include "test_paths.h"
-
-#ifdef MORVEX_WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "sdk_library.h"
+#include "paths.h"
 
 namespace {
 
 using morvex::platform::SettingsKey;
 
-const std::string kSdkKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexVelsaTEC3T2Sdk");
-const std::string kEmulatorKey = morvex::platform::InTestNamespace("Software\\Quisto\\MorvexEmulator");
+const std::string& kSdkKey = morvex::test::SdkKey();
+const std::string& kEmulatorKey = morvex::test::EmulatorKey();
 constexpr int kWidth = 640;
 constexpr int kHeight = 512;
-
-void* LoadSdk() {
-#ifdef MORVEX_WIN32
-  return reinterpret_cast<void*>(LoadLibraryA("MorvexSdk.dll"));
-#else
-  return dlopen(MORVEX_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);  // kept loaded until exit
-#endif
-}
-
-template <typename Function>
-Function* Export(void* module, const char* name) {
-#ifdef MORVEX_WIN32
-  void* address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-#else
-  void* address = dlsym(module, name);
-#endif
-  if (address == nullptr) ADD_FAILURE() << name;
-  return reinterpret_cast<Function*>(address);
-}
 
 std::vector<uint8_t> Bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -156,20 +131,20 @@ class StillLibrary : public ::testing::Test {
     for (const std::string& path : created_) std::remove(path.c_str());
   }
   std::string Path(const char* name) {
-    created_.push_back(morvex::platform::test::TempPath(name));
+    created_.push_back(morvex::test::TempPath(name));
     return created_.back();
   }
   std::vector<std::string> created_;
 };
 
 TEST_F(StillLibrary, EveryFormatReadsBackAsTheSnapshot) {
-  void* sdk = LoadSdk();
-  ASSERT_NE(nullptr, sdk);
-  auto initialize = Export<decltype(Morvex_Initialize)>(sdk, "Morvex_Initialize");
-  auto release = Export<decltype(Morvex_Release)>(sdk, "Morvex_Release");
-  auto set_colour_mode = Export<decltype(Morvex_SetColorMode)>(sdk, "Morvex_SetColorMode");
-  auto snapshot = Export<decltype(Morvex_SnapShot)>(sdk, "Morvex_SnapShot");
-  auto save = Export<decltype(Morvex_SaveImage)>(sdk, "Morvex_SaveImage");
+  static morvex::test::SdkLibrary sdk;  // kept until exit
+  ASSERT_TRUE(sdk.loaded());
+  auto initialize = sdk.Get<decltype(Morvex_Initialize)>("Morvex_Initialize");
+  auto release = sdk.Get<decltype(Morvex_Release)>("Morvex_Release");
+  auto set_colour_mode = sdk.Get<decltype(Morvex_SetColorMode)>("Morvex_SetColorMode");
+  auto snapshot = sdk.Get<decltype(Morvex_SnapShot)>("Morvex_SnapShot");
+  auto save = sdk.Get<decltype(Morvex_SaveImage)>("Morvex_SaveImage");
   const int camera = initialize(nullptr);
   ASSERT_NE(0, camera);
   for (const int bits : {8, 16}) {

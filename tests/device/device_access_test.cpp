@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "device_test_support.h"
+#include "device_rig.h"
 #include "sensors/sensor_imx990.h"
 
 namespace morvex {
 namespace {
 
-using device_testing::IoCall;
-using device_testing::Rig;
+using test::IoCall;
+using test::Rig;
 
 emulator::EmulatedCameraOptions Camera(uint16_t product_id) {
   emulator::EmulatedCameraOptions o;

@@ -8,13 +8,12 @@
 #include <vector>
 
 #include "device/device_trace.h"
-#include "device_test_support.h"
+#include "device_rig.h"
 
 namespace morvex {
 namespace {
 
-using device_testing::FpgaWrite;
-using device_testing::Rig;
+using test::Rig;
 
 struct TraceLog {
   std::vector<std::string> lines;

@@ -7,13 +7,13 @@
 #include <thread>
 #include <vector>
 
-#include "device_test_support.h"
+#include "device_rig.h"
 
 namespace morvex {
 namespace {
 
-using device_testing::Ramp;
-using device_testing::Rig;
+using test::Ramp;
+using test::Rig;
 
 constexpr uint8_t kRestartRegister = 108;
 

@@ -3,17 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "emulator/emulator.h"
 #include "link.h"
+#include "paths.h"
 #include "platform/settings_store.h"
 #include "platform/test_namespace.h"
-
-#ifdef MORVEX_POSIX
-#include <unistd.h>
-#endif
 
 namespace morvex::emulator {
 namespace {
@@ -36,25 +32,16 @@ bool Eventually(Condition condition, int ms = 2000) {
 class Configuration : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-#ifdef MORVEX_POSIX
-    char name[] = "/tmp/morvex-emulator-config-XXXXXX";
-    const int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    store_ = name;
-    platform::SetSettingsStoreFile(store_);
-#endif
+    store_ = new morvex::test::PrivateSettings();
     platform::SettingsKey::DeleteTree(kKey);
   }
   static void TearDownTestSuite() {
     platform::SettingsKey::DeleteTree(kKey);
-#ifdef MORVEX_POSIX
-    std::remove(store_.c_str());
-#endif
+    delete store_;
   }
-  static std::string store_;
+  // Natively the store is a file of this program's own, removed afterwards.
+  static inline morvex::test::PrivateSettings* store_ = nullptr;
 };
-std::string Configuration::store_;
 
 // One test, in order: the port is process-wide once it exists.
 TEST_F(Configuration, CamerasFollowTheRegistry) {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "test_paths.h"
+#include "paths.h"
 
 #ifdef MORVEX_WIN32
 #include <windows.h>
@@ -74,7 +74,7 @@ bool Run(const std::string& command_line) { return std::system(command_line.c_st
 
 ProbeResult Probe(const std::string& path) {
   ProbeResult result;
-  const std::string out = platform::test::TempPath("ffprobe") + ".txt";
+  const std::string out = test::TempPath("ffprobe") + ".txt";
   const std::string command =
       "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
       "stream=width,height,nb_read_frames -of default=noprint_wrappers=1 -o \"" +

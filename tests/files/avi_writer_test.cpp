@@ -12,7 +12,7 @@
 
 #include "avi_probe.h"
 #include "imaging/dib_image.h"
-#include "test_paths.h"
+#include "paths.h"
 
 #ifndef MORVEX_WIN32
 #include <sys/resource.h>
@@ -49,7 +49,7 @@ class AviWriter : public ::testing::Test {
     for (const std::string& path : created_) std::remove(path.c_str());
   }
   std::string Path() {
-    created_.push_back(platform::test::TempPath("avi") + ".avi");
+    created_.push_back(test::TempPath("avi") + ".avi");
     return created_.back();
   }
   // Files a recording at `first` may have made.

@@ -8,7 +8,7 @@
 
 #include "files/config_file.h"
 #include "files/file_data.h"
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::files {
 namespace {
@@ -20,7 +20,7 @@ class Loaders : public ::testing::Test {
     std::ofstream file(path_, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
-  const std::string path_ = platform::test::TempPath("loader.bin");
+  const std::string path_ = test::TempPath("loader.bin");
 };
 
 TEST_F(Loaders, WholeFileIsReadAndResetFreesIt) {

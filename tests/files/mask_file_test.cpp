@@ -14,7 +14,7 @@
 #include "imaging/defect_mask.h"
 #include "platform/file.h"
 #include "test_images.h"
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::files {
 namespace {
@@ -33,7 +33,7 @@ class MaskFile : public ::testing::Test {
     for (const std::string& path : made_) platform::DeleteFileAt(path);
   }
   std::string PathOf(const std::string& name) {
-    made_.push_back(platform::test::TempPath("mask-" + name));
+    made_.push_back(morvex::test::TempPath("mask-" + name));
     return made_.back();
   }
   static std::vector<uint8_t> Bytes(const std::string& path) {

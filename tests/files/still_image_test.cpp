@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "imaging/dib_image.h"
-#include "test_paths.h"
+#include "paths.h"
 
 #ifndef MORVEX_WIN32
 #include <signal.h>
@@ -72,7 +72,7 @@ class Stills : public ::testing::Test {
   Stills() { std::filesystem::create_directories(dir_); }
   ~Stills() override { std::filesystem::remove_all(dir_); }
   std::string Path(const char* name) { return dir_ + "/" + name; }
-  const std::string dir_ = platform::test::TempPath("stills");
+  const std::string dir_ = test::TempPath("stills");
 };
 
 const uint16_t kDepths[] = {8, 16, 24, 32, 48, 64};

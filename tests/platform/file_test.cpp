@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::platform {
 namespace {

@@ -12,7 +12,8 @@
 #include "platform/settings_store.h"
 #include "platform/shared_memory.h"
 #include "platform/sync.h"
-#include "test_names.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex::platform {
 namespace {
@@ -252,13 +253,9 @@ TEST(Event, NamedEventIsSharedWithAnotherProcess) {
 // ---- settings store between processes ---------------------------------------
 
 TEST(SettingsKey, AnotherProcessSeesAndExtendsTheSameStore) {
-#ifdef MORVEX_WIN32
-  const std::string file;  // the registry
-#else
-  const std::string file = "/tmp/" + test::UniqueName("settings") + ".reg";
-  SetSettingsStoreFile(file);
-#endif
-  const std::string path = "Software\\Quisto\\MorvexTest\\" + test::UniqueName("process");
+  const test::PrivateSettings store;  // natively a file of its own; empty: the registry
+  const std::string& file = store.file();
+  const std::string path = store.Path("process");
   {
     SettingsKey key;
     ASSERT_TRUE(key.Create(path));
@@ -272,11 +269,6 @@ TEST(SettingsKey, AnotherProcessSeesAndExtendsTheSameStore) {
   EXPECT_EQ(from_child, 22u);
   key.Close();
   EXPECT_TRUE(SettingsKey::DeleteTree(path));
-#ifndef MORVEX_WIN32
-  SetSettingsStoreFile("");
-  std::remove(file.c_str());
-  std::remove((file + ".lock").c_str());
-#endif
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::platform {
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "test_names.h"
+#include "names.h"
 
 namespace morvex::platform {
 namespace {

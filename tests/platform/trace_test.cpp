@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/trace.h"
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::platform {
 namespace {

@@ -7,17 +7,12 @@
 #include <memory>
 #include <string>
 
+#include "names.h"
 #include "sensors/sensor_factory.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
 namespace {
-
-std::string MappingName(uint16_t product) {
-  static int serial = 0;
-  return "MorvexSensorsTest-" + std::to_string(reinterpret_cast<uintptr_t>(&serial) & 0xFFFFFF) + "-" +
-         std::to_string(product) + "-" + std::to_string(++serial);
-}
 
 class SensorOnEmulator : public ::testing::Test {
  protected:
@@ -29,7 +24,8 @@ class SensorOnEmulator : public ::testing::Test {
     emulator::EmulatedCameraOptions options;
     options.product_id = product;
     camera_ = &port_->AddCamera(options);
-    controller_ = std::make_unique<CQorCy3Cam>(*port_, clock_, nullptr, MappingName(product).c_str());
+    controller_ = std::make_unique<CQorCy3Cam>(*port_, clock_, nullptr,
+                                               test::UniqueName("sensor-" + std::to_string(product)).c_str());
     ASSERT_EQ(controller_->EnumerateDevices(), 1);
     ASSERT_EQ(controller_->PrepareTransfers(), 1);
     ASSERT_EQ(controller_->SelectDevice(0), 1);

@@ -7,7 +7,7 @@
 
 #include "platform/settings_store.h"
 #include "platform/test_namespace.h"
-#include "test_paths.h"
+#include "paths.h"
 
 namespace morvex::settings {
 namespace {
@@ -35,7 +35,7 @@ class Store : public ::testing::Test {
     return key.Open(path);
   }
 
-  platform::test::PrivateSettings private_;
+  test::PrivateSettings private_;
   RegistryStore store_{private_.Path("MorvexVelsaTEC3T2Sdk")};
 };
 

@@ -11,8 +11,9 @@
 #include "emulator/emulator.h"
 #include "platform/settings_store.h"
 #include "platform/test_namespace.h"
-#include "test_paths.h"
-#include "test_support.h"
+#include "paths.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
@@ -25,7 +26,7 @@ class ConfiguredEmulator : public ::testing::Test {
  protected:
   // A private store file natively; the emulator's key itself in both builds.
   static void SetUpTestSuite() {
-    settings_ = new platform::test::PrivateSettings();
+    settings_ = new test::PrivateSettings();
     platform::SettingsKey::DeleteTree(kEmulatorKey);
   }
   static void TearDownTestSuite() {
@@ -54,9 +55,9 @@ class ConfiguredEmulator : public ::testing::Test {
     return text;
   }
 
-  static platform::test::PrivateSettings* settings_;
+  static test::PrivateSettings* settings_;
 };
-platform::test::PrivateSettings* ConfiguredEmulator::settings_ = nullptr;
+test::PrivateSettings* ConfiguredEmulator::settings_ = nullptr;
 
 // In one test, in order: the emulated cameras are process-wide once made.
 TEST_F(ConfiguredEmulator, TwoCamerasFromTheRegistryIdentifyAndStreamRampFrames) {
@@ -70,7 +71,7 @@ TEST_F(ConfiguredEmulator, TwoCamerasFromTheRegistryIdentifyAndStreamRampFrames)
   ASSERT_TRUE(second.SetDword("FpgaVersion", 0x8126));
   ASSERT_TRUE(root.SetDword("Cameras", 2));
 
-  const std::string mapping = testing::UniqueMappingName("configured");
+  const std::string mapping = test::UniqueName("configured");
   const std::shared_ptr<platform::DriverPort> port = emulator::ConfiguredPort();
   ASSERT_TRUE(port) << "two cameras are configured";
   CQorCy3Cam cam(*port, platform::SystemClock(), nullptr, mapping.c_str());

@@ -7,16 +7,17 @@
 
 #include "platform/clock.h"
 #include "platform/shared_memory.h"
-#include "test_support.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/fx3_api.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
 namespace {
 
-using testing::DevicePath;
-using testing::PortCall;
-using testing::RecordingPort;
+using test::DevicePath;
+using test::PortCall;
+using test::RecordingPort;
 
 // Reads the shared view as another process would, by offsets.
 struct ViewReader {
@@ -44,7 +45,7 @@ class DeviceTableTest : public ::testing::Test {
 
   RecordingPort port_;
   platform::SimulatedClock clock_;
-  std::string mapping_ = testing::UniqueMappingName("tab");
+  std::string mapping_ = test::UniqueName("tab");
 };
 
 TEST_F(DeviceTableTest, CamerasAreNumberedPerModelInOrderOfDiscovery) {
@@ -139,7 +140,7 @@ TEST_F(DeviceTableTest, TheTableHoldsThirtyTwoCameras) {
   for (int i = 0; i < 32; ++i) EXPECT_EQ(api->GetEntryPath(i), paths[i]);
 
   // Only the first 32 interfaces the system reports are looked at.
-  auto fresh_name = testing::UniqueMappingName("tab");
+  auto fresh_name = test::UniqueName("tab");
   CFx3Api other(port_, clock_, fresh_name.c_str());
   std::vector<std::string> many = paths;
   many.push_back(DevicePath(0x04b4, 0x3290, "cam33"));

@@ -7,7 +7,8 @@
 
 #include "emulator/emulator.h"
 #include "platform/clock.h"
-#include "test_support.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/driver_ports.h"
 #include "usb/qor_cy3_cam.h"
 
@@ -37,7 +38,7 @@ class EmulatedControllerTest : public ::testing::Test {
   }
 
   EmulatorPort port_;
-  std::string mapping_ = testing::UniqueMappingName("emu");
+  std::string mapping_ = test::UniqueName("emu");
   std::unique_ptr<CQorCy3Cam> cam_;
 };
 
@@ -159,8 +160,8 @@ TEST_F(EmulatedControllerTest, MemoryRequestsAreRefusedCleanly) {
 
 // A second source with one camera of its own, recording what reaches it.
 TEST(MergedDriverPortTest, EmulatedAndOtherCamerasWorkSideBySide) {
-  auto recording = std::make_shared<testing::RecordingPort>();
-  const std::string real_path = testing::DevicePath(0x04b4, 0x3290, "real");
+  auto recording = std::make_shared<test::RecordingPort>();
+  const std::string real_path = test::DevicePath(0x04b4, 0x3290, "real");
   recording->SetInterfaces({real_path});
   auto emulated = std::make_shared<EmulatorPort>();
   EmulatedCameraOptions options;
@@ -170,7 +171,7 @@ TEST(MergedDriverPortTest, EmulatedAndOtherCamerasWorkSideBySide) {
     return std::vector<std::shared_ptr<platform::DriverPort>>{recording, emulated};
   });
   {
-    const std::string mapping = testing::UniqueMappingName("merge");
+    const std::string mapping = test::UniqueName("merge");
     CQorCy3Cam cam(merged, platform::SystemClock(), nullptr, mapping.c_str());
     ASSERT_EQ(cam.EnumerateDevices(), 2);
     EXPECT_EQ(cam.GetEntryPath(0), real_path);
@@ -206,10 +207,10 @@ TEST(MergedDriverPortTest, EmulatedAndOtherCamerasWorkSideBySide) {
 }
 
 TEST(MergedDriverPortTest, SourcesThatComeLaterAreAskedAtEveryEnumeration) {
-  auto first = std::make_shared<testing::RecordingPort>();
-  auto second = std::make_shared<testing::RecordingPort>();
-  const std::string a = testing::DevicePath(0x04b4, 0x3290, "a");
-  const std::string b = testing::DevicePath(0x04b4, 0x3290, "b");
+  auto first = std::make_shared<test::RecordingPort>();
+  auto second = std::make_shared<test::RecordingPort>();
+  const std::string a = test::DevicePath(0x04b4, 0x3290, "a");
+  const std::string b = test::DevicePath(0x04b4, 0x3290, "b");
   first->SetInterfaces({a});
   second->SetInterfaces({b});
   bool second_attached = false;

@@ -4,7 +4,8 @@
 
 #include "platform/clock.h"
 #include "platform/fx3_driver_port.h"
-#include "test_support.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/qor_cy3_cam.h"
 
 namespace morvex {
@@ -14,7 +15,7 @@ TEST(Fx3DriverPort, WithoutTheDriverNoCameraIsFound) {
   auto port = platform::CreateFx3DriverPort();
   ASSERT_NE(port, nullptr);
   EXPECT_TRUE(port->EnumerateInterfaces(kFx3InterfaceGuid).empty());
-  const std::string path = testing::DevicePath(0x04b4, 0x3290, "6&1a2b3c4d&0&1");
+  const std::string path = test::DevicePath(0x04b4, 0x3290, "6&1a2b3c4d&0&1");
   EXPECT_EQ(port->Open(path, true), nullptr);
   EXPECT_EQ(port->Open(path, false), nullptr);
   auto io = port->CreateAsyncIo();
@@ -25,7 +26,7 @@ TEST(Fx3DriverPort, WithoutTheDriverNoCameraIsFound) {
 TEST(Fx3DriverPort, ControllerOnTheDriverFailsCleanly) {
   auto port = platform::CreateFx3DriverPort();
   platform::SimulatedClock clock;
-  const std::string mapping = testing::UniqueMappingName("fx3");
+  const std::string mapping = test::UniqueName("fx3");
   CQorCy3Cam cam(*port, clock, nullptr, mapping.c_str());
   EXPECT_EQ(cam.EnumerateDevices(), 0);
   EXPECT_EQ(cam.IsDeviceOpenable(0), 0);

@@ -9,19 +9,20 @@
 #include "child_process.h"
 #include "platform/clock.h"
 #include "platform/shared_memory.h"
-#include "test_support.h"
+#include "names.h"
+#include "recording_port.h"
 #include "usb/fx3_api.h"
 
 namespace morvex {
 namespace {
 
-using testing::ChildArgument;
-using testing::ChildProcess;
-using testing::ChildRole;
-using testing::DevicePath;
-using testing::RecordingPort;
+using test::ChildArgument;
+using test::ChildProcess;
+using test::ChildRole;
+using test::DevicePath;
+using test::RecordingPort;
 
-constexpr char kChildFilter[] = "SharedTableChild.*";
+constexpr char kChildFilter[] = "--gtest_filter=SharedTableChild.*";
 
 std::vector<std::string> CameraPaths(const std::string& tag, int count) {
   std::vector<std::string> paths;
@@ -74,21 +75,21 @@ TEST(SharedTableChild, Role) {
 }
 
 TEST(SharedTableAcrossProcesses, SecondProcessSeesTheSameIndices) {
-  const std::string mapping = testing::UniqueMappingName("proc");
+  const std::string mapping = test::UniqueName("proc");
   RecordingPort port;
   platform::SimulatedClock clock;
   port.SetInterfaces(CameraPaths("cam", 3));
   CFx3Api api(port, clock, mapping.c_str());
   ASSERT_EQ(api.EnumerateDevices(), 3);
-  auto child = ChildProcess::Start(kChildFilter, "verify", mapping);
+  auto child = ChildProcess::Start({kChildFilter}, "verify", mapping);
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(child->Wait(), 0) << "the second process saw another table";
   EXPECT_EQ(AttachCountInView(mapping), 1u) << "the second process detached";
 }
 
 TEST(SharedTableAcrossProcesses, LastDetachClearsTheTableForTheNextAttach) {
-  const std::string mapping = testing::UniqueMappingName("proc");
-  auto child = ChildProcess::Start(kChildFilter, "enumerate-two", mapping);
+  const std::string mapping = test::UniqueName("proc");
+  auto child = ChildProcess::Start({kChildFilter}, "enumerate-two", mapping);
   ASSERT_NE(child, nullptr);
   ASSERT_EQ(child->Wait(), 0);
   RecordingPort port;
@@ -100,12 +101,12 @@ TEST(SharedTableAcrossProcesses, LastDetachClearsTheTableForTheNextAttach) {
 }
 
 TEST(SharedTableAcrossProcesses, ConcurrentEnumerationLosesNothing) {
-  const std::string mapping = testing::UniqueMappingName("proc");
+  const std::string mapping = test::UniqueName("proc");
   RecordingPort port;
   platform::SimulatedClock clock;
   CFx3Api api(port, clock, mapping.c_str());  // keeps the table alive
-  auto first = ChildProcess::Start(kChildFilter, "race-a", mapping);
-  auto second = ChildProcess::Start(kChildFilter, "race-b", mapping);
+  auto first = ChildProcess::Start({kChildFilter}, "race-a", mapping);
+  auto second = ChildProcess::Start({kChildFilter}, "race-b", mapping);
   ASSERT_NE(first, nullptr);
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(first->Wait(), 0);

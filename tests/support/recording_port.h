@@ -13,7 +13,7 @@
 
 #include "platform/driver_port.h"
 
-namespace morvex::testing {
+namespace morvex::test {
 
 struct PortCall {
   enum Kind { kEnumerate, kOpen, kClose, kIoControl } kind;
@@ -103,4 +103,28 @@ std::vector<uint8_t> ExpectedControlBlock(uint8_t request_type, uint8_t request,
 // Builds "\\?\usb#vid_VVVV&pid_PPPP#<instance>#{guid}".
 std::string DevicePath(uint16_t vendor_id, uint16_t product_id, const std::string& instance);
 
-}  // namespace morvex::testing
+inline uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
+  return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+         static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+// Answers control requests (code 0x220020) through `answer`, which fills the
+// data area and returns how many data bytes come back (negative: the request
+// fails). Every other code completes with its full output size.
+template <typename F>
+RecordingPort::Responder ControlAnswers(F answer) {
+  return [answer](const PortCall& call, uint8_t*, uint8_t* out, uint32_t out_size) -> Answer {
+    Answer result;
+    result.bytes = out_size;
+    if (call.code != 0x220020) return result;
+    const int data_bytes = answer(call, out + 38);
+    if (data_bytes < 0) {
+      result.mode = Answer::kFail;
+      return result;
+    }
+    result.bytes = 38 + static_cast<uint32_t>(data_bytes);
+    return result;
+  };
+}
+
+}  // namespace morvex::test

@@ -1,33 +1,24 @@
-// Shared helpers of the device-object tests: an emulator with cameras, a
-// device object opened on it, and a port wrapper that notes the FPGA register
-// writes and ready-flag polls that go over the wire.
+// The device-object tests' rig: an emulator with cameras, a device object
+// opened on it, and a port wrapper that notes the FPGA register writes and
+// ready-flag polls that go over the wire.
 #pragma once
 
-#include <chrono>
 #include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
+#include "names.h"
 #include "usb/fx3_api.h"
 
-namespace morvex::device_testing {
+namespace morvex::test {
 
-inline std::string UniqueMappingName(const char* tag = "dev") {
-  static std::mt19937_64 random(
-      std::random_device{}() ^
-      static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  static int serial = 0;
-  return "MorvexDeviceTest-" + std::to_string(random() & 0xFFFFFFFFu) + "-" + tag + std::to_string(++serial);
-}
-
-struct FpgaWrite {
+struct ObservedFpgaWrite {
   uint8_t reg;
   uint8_t value;
   uint32_t tick;
@@ -134,14 +125,14 @@ class ObservingPort : public platform::DriverPort {
     return open_.size();
   }
 
-  std::vector<FpgaWrite> WritesTo(uint8_t reg) {
+  std::vector<ObservedFpgaWrite> WritesTo(uint8_t reg) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<FpgaWrite> result;
-    for (const FpgaWrite& w : writes_)
+    std::vector<ObservedFpgaWrite> result;
+    for (const ObservedFpgaWrite& w : writes_)
       if (w.reg == reg) result.push_back(w);
     return result;
   }
-  std::vector<FpgaWrite> writes() {
+  std::vector<ObservedFpgaWrite> writes() {
     std::lock_guard<std::mutex> lock(mutex_);
     return writes_;
   }
@@ -166,7 +157,7 @@ class ObservingPort : public platform::DriverPort {
   std::vector<IoCall> calls_;
   BusSpeedAnswer speed_answer_ = BusSpeedAnswer::kDevice;
   uint32_t speed_ = 0;
-  std::vector<FpgaWrite> writes_;
+  std::vector<ObservedFpgaWrite> writes_;
   std::vector<uint32_t> ready_polls_;
 };
 
@@ -188,10 +179,10 @@ struct Rig {
   platform::Clock& clock;
   emulator::EmulatorPort emulator;
   ObservingPort port;
-  std::string mapping = UniqueMappingName();
+  std::string mapping = UniqueName("device");
 };
 
 // 12-bit ramp of the emulator's test scene at upright column x, row y.
 inline uint16_t Ramp(int x, int y) { return static_cast<uint16_t>((x + 4 * y) % 4096); }
 
-}  // namespace morvex::device_testing
+}  // namespace morvex::test

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace morvex::testing {
+namespace morvex::test {
 
 class RecordingPort::FakeAsyncIo : public platform::AsyncIo {
  public:
@@ -256,4 +256,4 @@ std::string DevicePath(uint16_t vendor_id, uint16_t product_id, const std::strin
   return std::string(prefix) + instance + "#{328184c5-93e6-49b7-94b8-2ada13aabb39}";
 }
 
-}  // namespace morvex::testing
+}  // namespace morvex::test

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace morvex::platform::test {
+namespace morvex::test {
 
 // A path in the temporary directory that no other run uses.
 std::string TempPath(const std::string& what);
@@ -26,4 +26,4 @@ class PrivateSettings {
   std::string file_;
 };
 
-}  // namespace morvex::platform::test
+}  // namespace morvex::test

@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "sensors/sensor_factory.h"
@@ -55,33 +53,24 @@ settings::AnalogueRecord CMorvex::analogue_settings() const {
   return analogue_;
 }
 
+ImageSettings CMorvex::image_settings() const {
+  std::lock_guard<std::mutex> lock(settings_lock_);
+  return image_;
+}
+
 void CMorvex::ApplyAnalogueRecord(const settings::AnalogueRecord& record) {
   std::lock_guard<std::mutex> lock(settings_lock_);
   analogue_ = record;
 }
 
 void CMorvex::LoadCameraSettings(int32_t camera) {
-  settings::FilterRecord filter;
-  if (!store_.LoadFilter(camera, &filter)) {
-    image_.gray_auto_balance = 0;
-    image_.bayer_gain_auto = 0;
+  ImageSettings image = image_settings();
+  store_.LoadImage(camera, &image);
+  store_.LoadGrey(camera, &image);
+  {
+    std::lock_guard<std::mutex> lock(settings_lock_);
+    image_ = image;
   }
-  image_.brightness = filter.brightness;
-  image_.contrast = filter.contrast;
-  image_.hue = filter.hue;
-  image_.saturation = filter.saturation;
-  image_.sharpness = filter.sharpness;
-  image_.bayer_gain_red = filter.r_gain;
-  image_.bayer_gain_green = filter.g_gain;
-  image_.bayer_gain_blue = filter.b_gain;
-  image_.gamma = filter.gamma;
-  image_.bayer_mode = filter.bayer_mode;
-
-  settings::GreyRecord grey;
-  store_.LoadGrey(camera, &grey);
-  image_.gray_mode = grey.mode;
-  std::memcpy(image_.gray_gain, grey.gain, sizeof grey.gain);
-  std::memcpy(image_.gray_offset, grey.offset, sizeof grey.offset);
 
   settings::AnalogueDefaults defaults;
   if (device_ != nullptr) {
@@ -101,16 +90,9 @@ void CMorvex::LoadCameraSettings(int32_t camera) {
 
 void CMorvex::SaveCameraSettings(int32_t camera) {
   store_.SaveAnalogue(camera, analogue_settings());
-  settings::FilterRecord filter{image_.brightness,       image_.contrast,        image_.hue,
-                                image_.saturation,       image_.sharpness,       image_.bayer_gain_red,
-                                image_.bayer_gain_green, image_.bayer_gain_blue, image_.gamma,
-                                image_.bayer_mode};
-  store_.SaveFilter(camera, filter);
-  settings::GreyRecord grey;
-  grey.mode = image_.gray_mode;
-  std::memcpy(grey.gain, image_.gray_gain, sizeof grey.gain);
-  std::memcpy(grey.offset, image_.gray_offset, sizeof grey.offset);
-  store_.SaveGrey(camera, grey);
+  const ImageSettings image = image_settings();
+  store_.SaveImage(camera, image);
+  store_.SaveGrey(camera, image);
 }
 
 void CMorvex::SendCachedCameraSettings() {

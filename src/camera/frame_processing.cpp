@@ -68,14 +68,11 @@ class CameraFrameHost final : public imaging::FrameHost {
   }
   void GreyGainsMeasured(const imaging::GreyGains& grey) override {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    std::copy(std::begin(grey.gain), std::end(grey.gain), image_.gray_gain);
-    image_.gray_auto_balance = 0;
+    image_.StoreMeasuredGrey(grey);
   }
   void BayerGainsMeasured(const imaging::BayerGains& gains) override {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    image_.bayer_gain_red = gains.red;
-    image_.bayer_gain_green = gains.green;
-    image_.bayer_gain_blue = gains.blue;
+    image_.StoreMeasuredBayer(gains);
   }
 
  private:
@@ -119,22 +116,7 @@ bool CMorvex::ProcessFrame() {
     std::lock_guard<std::mutex> lock(settings_lock_);
     settings.colour_mode = prepared_color_mode_;
     settings.auto_iris = analogue_.auto_iris;
-    settings.brightness = image_.brightness;
-    settings.contrast = image_.contrast;
-    settings.hue = image_.hue;
-    settings.saturation = image_.saturation;
-    settings.sharpness = image_.sharpness;
-    settings.gamma = image_.gamma;
-    settings.bayer_gains =
-        imaging::BayerGains{image_.bayer_gain_red, image_.bayer_gain_green, image_.bayer_gain_blue};
-    settings.bayer_auto = image_.bayer_gain_auto != 0;
-    settings.bayer_mode = image_.bayer_mode;
-    settings.grey_mode = image_.gray_mode;
-    std::copy(std::begin(image_.gray_gain), std::end(image_.gray_gain), settings.grey.gain);
-    std::copy(std::begin(image_.gray_offset), std::end(image_.gray_offset), settings.grey.offset);
-    settings.auto_grey_balance = image_.gray_auto_balance != 0;
-    settings.dot_filter = image_.dot_filter != 0;
-    settings.mask_filter = image_.mask_filter != 0;
+    image_.ToFrameSettings(&settings);
     settings.mirror_h = analogue_.mirror_h != 0;
     settings.mirror_v = analogue_.mirror_v != 0;
   }

@@ -178,6 +178,8 @@ class CMorvex {
   imaging::MaskData* mask_data() const { return mask_.get(); }
   // The cached camera settings as they are stored.
   settings::AnalogueRecord analogue_settings() const;
+  // The image-settings record as the next frame will read it.
+  ImageSettings image_settings() const;
   int32_t cooler_cached() const { return cooler_; }
   // True from a successful Record until its file has been finalised.
   bool recording() const;

@@ -28,7 +28,7 @@ settings::ColorCapabilities CMorvex::ColorCapabilities() const {
 void CMorvex::LoadSizeSettings() {
   settings::SizeEntry size{total_h_,   total_v_,   capture_width_, capture_height_,
                            capture_x_, capture_y_, buffer_count_};
-  if (!store_.LoadFormat(selected_device_, ColorCapabilities(), &size)) return;
+  if (!store_.LoadFormat(selection_.device(), ColorCapabilities(), &size)) return;
   total_h_ = size.th;
   total_v_ = size.tv;
   capture_width_ = size.eh;
@@ -41,7 +41,7 @@ void CMorvex::LoadSizeSettings() {
 void CMorvex::LoadPerCameraValues() {
   settings::FormatValues format{0, color_mode_, subsample_, wait_time_ms_, clock_setting_};
   const settings::ColorCapabilities caps = ColorCapabilities();
-  if (!store_.LoadColorAndTiming(selected_device_, device_ != nullptr ? &caps : nullptr, &format)) return;
+  if (!store_.LoadColorAndTiming(selection_.device(), device_ != nullptr ? &caps : nullptr, &format)) return;
   color_mode_ = format.color;
   subsample_ = format.subsample;
   wait_time_ms_ = format.wait_time;

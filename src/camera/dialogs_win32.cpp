@@ -78,7 +78,7 @@ std::wstring FormatInUnit(double value) {
 struct ImageTrio {
   int bar, edit, spin;
   int32_t min, max, page;
-  int32_t ImageSettings::*field;
+  int32_t settings::ImageSettingsRecord::*field;
   int index;  // into gray_gain or gray_offset when field is null
   bool offset;
 };
@@ -204,7 +204,7 @@ class DialogRoom {
 
   // The capture format.
   settings::RegistryStore& store() { return camera_.store_; }
-  int32_t camera_number() const { return camera_.selected_device_; }
+  int32_t camera_number() const { return camera_.selection_.device(); }
   settings::ColorCapabilities caps() const { return camera_.ColorCapabilities(); }
   void LoadSizeSettings() { camera_.LoadSizeSettings(); }
   void ReloadFormat() {

@@ -92,18 +92,6 @@ class CameraFrameHost final : public imaging::FrameHost {
 
 }  // namespace
 
-imaging::FrameImages CMorvex::ImageSet() const {
-  imaging::FrameImages set;
-  set.raw8 = images_[0].get();
-  set.raw16 = images_[1].get();
-  set.colour24 = images_[2].get();
-  set.colour32 = images_[3].get();
-  set.colour48 = images_[4].get();
-  set.colour64 = images_[5].get();
-  set.work = images_[6].get();
-  return set;
-}
-
 imaging::CDibImage* CMorvex::OutputImage() {
   if (prepared_color_mode_ < 0 || prepared_color_mode_ > 5) return nullptr;
   return ImageSet().OutputFor(prepared_color_mode_);
@@ -127,7 +115,7 @@ bool CMorvex::ProcessFrame() {
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
   CameraFrameHost host(*device_, device_lock_, settings_lock_, analogue_, image_);
   // The pipeline takes the mask lock inside the frame lock the caller holds.
-  const bool done = pipeline_.Run(set, settings, mask_.get(), host);
+  const bool done = pipeline_.Run(set, settings, images_.mask(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);
   if (output != nullptr && raw != nullptr) output->set_significant_bits(raw->significant_bits());
   return done;

@@ -45,7 +45,7 @@ int32_t CMorvex::SetCaptureWindow(int32_t width, int32_t height) {
   // Nothing writes presets under the main key itself; the selected camera's
   // own presets (first use and the camera dialog write them) come next.
   std::vector<settings::SizeEntry> own;
-  if (preset == nullptr && selected_device_ >= 0) {
+  if (preset == nullptr && selection_.opened()) {
     settings::FormatValues format;
     own = store_.ReadCameraSizes(device_->GetTableIndex(), &format);
     preset = matching(own);

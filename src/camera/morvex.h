@@ -19,10 +19,15 @@
 #include <vector>
 
 #include "camera/device_registers.h"
+#include "camera/direct_access.h"
+#include "camera/error_history.h"
 #include "camera/errors.h"
+#include "camera/image_room.h"
 #include "camera/image_settings.h"
+#include "camera/lifecycle.h"
 #include "camera/preview/preview_window.h"
 #include "camera/records.h"
+#include "camera/selection.h"
 #include "files/config_file.h"
 #include "imaging/cpu_info.h"
 #include "imaging/frame_pipeline.h"
@@ -42,13 +47,13 @@ class CDibImage;
 
 class CMorvex {
  public:
-  static constexpr int kErrorHistoryLength = 20;
+  static constexpr int kErrorHistoryLength = ErrorHistory::kLength;
   static constexpr int32_t kSensorWidth = 640;
   static constexpr int32_t kSensorHeight = 512;
 
   static constexpr int32_t kProductId = 0x3290;  // 12944
-  static constexpr int kMaxEnumeratedNames = 10;
-  static constexpr int kNameEntryLength = 256;
+  static constexpr int kMaxEnumeratedNames = Selection::kMaxEnumeratedNames;
+  static constexpr int kNameEntryLength = Selection::kNameEntryLength;
 
   // What the instance is built from; tests replace the device object, the
   // notice registration and the settings key.
@@ -73,13 +78,21 @@ class CMorvex {
   // --- Error state ---------------------------------------------------------
   // Pushes the code on the history and posts MORVEX_WM_ERROR to the
   // application window when one is set.
-  void RecordError(int32_t code);
+  void RecordError(int32_t code) { errors_.Record(code); }
   // Skips the history; posts to the application window even when it is null.
-  void PostErrorOnly(int32_t code);
+  void PostErrorOnly(int32_t code) { errors_.PostOnly(code); }
   // Newest code first; 0 once the history is exhausted.
-  int32_t PopError();
-  platform::WindowHandle application_window() const { return application_window_; }
-  platform::WindowHandle callback_window() const { return callback_window_; }
+  int32_t PopError() { return errors_.Pop(); }
+  platform::WindowHandle application_window() const { return errors_.window(); }
+  platform::WindowHandle callback_window() const { return callback_window_.load(); }
+
+  // --- Lifecycle -------------------------------------------------------------
+  Lifecycle lifecycle() const;
+  // The one check before an operation: answers true when the instance has
+  // what `need` names, else reports the refusal's code in `report` style
+  // (kErrNotReady without the device object or register view, kErrBuffer
+  // without the buffers) and answers false.
+  bool Require(Need need, Report report = Report::kRecord);
 
   // --- Lifetime and selection ------------------------------------------------
   int32_t Initialize(platform::WindowHandle window);
@@ -166,16 +179,16 @@ class CMorvex {
   // The device object's register view; set together with the device object
   // and cleared before it goes away. Not owned.
   // A view attached here replaces the device object's own (tests).
-  void AttachRegisterAccess(DeviceRegisterAccess* registers) { attached_registers_ = registers; }
-  bool has_device() const { return device_ != nullptr || attached_registers_ != nullptr; }
+  void AttachRegisterAccess(DeviceRegisterAccess* registers) { direct_.Attach(registers); }
+  bool has_device() const { return device_ != nullptr || direct_.registers() != nullptr; }
 
   // Observers for tests and tools.
   CMorvexZ3U2Base* device() const { return device_.get(); }
-  int32_t selected_device() const { return selected_device_; }
-  bool buffers_ready() const { return buffers_ready_; }
+  int32_t selected_device() const { return selection_.device(); }
+  bool buffers_ready() const { return images_.ready(); }
   const imaging::CpuInfo& cpu_info() const { return cpu_info_; }
   // The reference frames and defect maps; null before initialisation.
-  imaging::MaskData* mask_data() const { return mask_.get(); }
+  imaging::MaskData* mask_data() const { return images_.mask(); }
   // The cached camera settings as they are stored.
   settings::AnalogueRecord analogue_settings() const;
   // The image-settings record as the next frame will read it.
@@ -209,7 +222,7 @@ class CMorvex {
   int32_t Prepare();
   void SendPrepareSettings();
   bool SizeImages(int32_t width, int32_t height);
-  imaging::FrameImages ImageSet() const;
+  imaging::FrameImages ImageSet() const { return images_.set(); }
   // Where each frame goes: the callback window and the user buffer.
   void SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order);
   // The preview window unless the placement says none; records kErrWindow.
@@ -231,13 +244,10 @@ class CMorvex {
   void StopStreamUnlessCapturing();
   void SendWindowUnlessAcquiring();
 
-  // Records kErrNotReady and answers false when there is no device object.
-  bool RequireDevice();
-  // Records kErrBuffer and answers false when initialisation ended before
-  // the images and reference frames were made.
-  bool RequireBuffers();
+  bool RequireDevice() { return Require(Need::kDevice); }
+  bool RequireBuffers() { return Require(Need::kBuffers); }
   bool CaptureWindowValid() const;
-  DeviceRegisterAccess* registers() const;
+  DeviceRegisterAccess* registers() const { return direct_.registers(); }
   // Reads the device's real exposure time into the cached seconds when it
   // has one. The caller holds the device lock.
   void RefreshExposureSeconds(CMorvexZ3U2Base& device);
@@ -251,7 +261,6 @@ class CMorvex {
   void SendCachedCameraSettings();
   void DestroyDeviceAndImages();
   void ApplyAnalogueRecord(const settings::AnalogueRecord& record);
-  std::string DeviceName(int32_t device) const;
 
   platform::Clock& clock_;
   Environment environment_;
@@ -260,18 +269,16 @@ class CMorvex {
   // Processor description.
   imaging::CpuInfo cpu_info_;
 
+  // Errors go first: every other room reports through them.
+  ErrorHistory errors_;
+
   // Device.
   std::unique_ptr<CMorvexZ3U2Base> device_;
-  std::unique_ptr<DeviceRegisterAccess> device_registers_;
-  DeviceRegisterAccess* attached_registers_ = nullptr;
+  DirectAccess direct_;
 
-  // Image set: raw 8, raw 16, colour 24, 32, 48, 64, work copy, preview.
-  std::array<std::unique_ptr<imaging::CDibImage>, 8> images_;
-  // The references and defect maps; their lock is the mask lock, which the
-  // pipeline takes inside the frame lock.
-  std::unique_ptr<imaging::MaskData> mask_;
-  // Set once every image object exists and the references are sized.
-  bool buffers_ready_ = false;
+  // The image set, the references and defect maps; the mask lock, which the
+  // pipeline takes inside the frame lock, is theirs.
+  ImageRoom images_;
 
   // Size settings.
   int32_t total_h_ = kSensorWidth;
@@ -292,9 +299,7 @@ class CMorvex {
   int32_t aux_switch_ = 0;  // filter 105
   int32_t real_exposure_us_ = 0;
 
-  // Selection.
-  bool selected_before_ = false;
-  int32_t selected_device_ = -1;
+  Selection selection_;
 
   // Acquisition.
   std::atomic<int32_t> mode_{kIdle};
@@ -336,9 +341,8 @@ class CMorvex {
   PreviewPlacement preview_placement_;
   std::unique_ptr<PreviewWindow> preview_;
 
-  // Windows.
-  platform::WindowHandle application_window_ = nullptr;
-  platform::WindowHandle callback_window_ = nullptr;
+  // Where frames are posted; the application window is the error room's.
+  std::atomic<platform::WindowHandle> callback_window_{nullptr};
   FrameDescription frame_description_{};
 
   // Guards the configuration list.
@@ -349,10 +353,6 @@ class CMorvex {
   // new-frame event the worker sets. Made at the first Record.
   struct Recorder;
   std::shared_ptr<Recorder> recorder_;
-
-  // Errors are pushed from application and worker threads alike.
-  mutable std::mutex error_lock_;
-  int32_t error_history_[kErrorHistoryLength] = {};
 };
 
 }  // namespace morvex

@@ -332,19 +332,13 @@ int32_t CMorvex::SetMirrorH(int32_t on) {
 }
 
 int32_t CMorvex::GetMirrorV() {
-  if (device_ == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
   std::lock_guard<std::mutex> lock(settings_lock_);
   return analogue_.mirror_v;
 }
 
 int32_t CMorvex::SetMirrorV(int32_t on) {
-  if (device_ == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
   const int32_t value = on != 0 ? 1 : 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   device_->SetMirrorV(value);

@@ -28,10 +28,7 @@ constexpr uint32_t kRateIntervalMs = 1000;
 // --- Starting and stopping -------------------------------------------------------
 
 void CMorvex::SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order) {
-  {
-    std::lock_guard<std::mutex> lock(error_lock_);
-    callback_window_ = window;
-  }
+  callback_window_.store(window);
   {
     std::lock_guard<std::mutex> lock(frame_lock_);
     user_buffer_ = buffer;
@@ -341,7 +338,7 @@ int32_t CMorvex::SnapShot(void* buffer, int32_t size, int32_t row_order) {
 }
 
 int32_t CMorvex::GetImage(void* buffer, int32_t size, int32_t row_order) {
-  if (!RequireDevice()) return 0;
+  if (!RequireBuffers()) return 0;
   std::lock_guard<std::mutex> lock(frame_lock_);
   imaging::CDibImage* output = OutputImage();
   if (output == nullptr) {

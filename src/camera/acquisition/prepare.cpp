@@ -77,7 +77,7 @@ void CMorvex::SendPrepareSettings() {
 
 int32_t CMorvex::Prepare() {
   // Nothing selected: the table index would name another camera's entry.
-  if (selected_device_ < 0 || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
+  if (!selection_.opened() || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
     RecordError(kErrNoDevice);
     return 0;
   }

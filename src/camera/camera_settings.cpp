@@ -26,26 +26,19 @@ settings::ColorCapabilities CMorvex::ColorCapabilities() const {
 }
 
 void CMorvex::LoadSizeSettings() {
-  settings::SizeEntry size{total_h_,   total_v_,   capture_width_, capture_height_,
-                           capture_x_, capture_y_, buffer_count_};
-  if (!store_.LoadFormat(selection_.device(), ColorCapabilities(), &size)) return;
-  total_h_ = size.th;
-  total_v_ = size.tv;
-  capture_width_ = size.eh;
-  capture_height_ = size.ev;
-  capture_x_ = size.ehs;
-  capture_y_ = size.evs;
-  buffer_count_ = size.buf;
+  settings::SizeEntry size = format_.size();
+  if (store_.LoadFormat(selection_.device(), ColorCapabilities(), &size)) format_.set_size(size);
 }
 
 void CMorvex::LoadPerCameraValues() {
-  settings::FormatValues format{0, color_mode_, subsample_, wait_time_ms_, clock_setting_};
+  settings::FormatValues format{0, format_.color_mode, format_.subsample, format_.wait_time_ms,
+                                format_.clock};
   const settings::ColorCapabilities caps = ColorCapabilities();
   if (!store_.LoadColorAndTiming(selection_.device(), device_ != nullptr ? &caps : nullptr, &format)) return;
-  color_mode_ = format.color;
-  subsample_ = format.subsample;
-  wait_time_ms_ = format.wait_time;
-  clock_setting_ = format.clock;
+  format_.color_mode = format.color;
+  format_.subsample = format.subsample;
+  format_.wait_time_ms = format.wait_time;
+  format_.clock = format.clock;
 }
 
 settings::AnalogueRecord CMorvex::analogue_settings() const {

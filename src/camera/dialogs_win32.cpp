@@ -200,7 +200,7 @@ class DialogRoom {
     std::lock_guard<std::mutex> lock(camera_.settings_lock_);
     change(camera_.image_);
   }
-  int32_t color_mode() const { return camera_.color_mode_; }
+  int32_t color_mode() const { return camera_.format_.color_mode; }
 
   // The capture format.
   settings::RegistryStore& store() { return camera_.store_; }

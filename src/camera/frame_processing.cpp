@@ -108,8 +108,8 @@ bool CMorvex::ProcessFrame() {
     settings.mirror_h = analogue_.mirror_h != 0;
     settings.mirror_v = analogue_.mirror_v != 0;
   }
-  settings.window_x = capture_x_;
-  settings.window_y = capture_y_;
+  settings.window_x = format_.x;
+  settings.window_y = format_.y;
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);

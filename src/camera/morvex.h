@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/capture_format.h"
 #include "camera/device_registers.h"
 #include "camera/direct_access.h"
 #include "camera/error_history.h"
@@ -48,8 +49,8 @@ class CDibImage;
 class CMorvex {
  public:
   static constexpr int kErrorHistoryLength = ErrorHistory::kLength;
-  static constexpr int32_t kSensorWidth = 640;
-  static constexpr int32_t kSensorHeight = 512;
+  static constexpr int32_t kSensorWidth = CaptureFormat::kSensorWidth;
+  static constexpr int32_t kSensorHeight = CaptureFormat::kSensorHeight;
 
   static constexpr int32_t kProductId = 0x3290;  // 12944
   static constexpr int kMaxEnumeratedNames = Selection::kMaxEnumeratedNames;
@@ -122,16 +123,16 @@ class CMorvex {
                              int32_t height);
   int32_t GetCaptureWindowEx(int32_t* total_h, int32_t* x, int32_t* width, int32_t* total_v, int32_t* y,
                              int32_t* height) const;
-  int32_t Width() const { return capture_width_; }
-  int32_t Height() const { return capture_height_; }
+  int32_t Width() const { return format_.width; }
+  int32_t Height() const { return format_.height; }
   int32_t SetSubSample(int32_t mode);
-  int32_t GetSubSample() const { return subsample_; }
+  int32_t GetSubSample() const { return format_.subsample; }
   int32_t SetColorMode(int32_t bits_per_pixel);
   int32_t GetColorMode() const;
   int32_t SetSamplingRate(int32_t rate);
   int32_t GetSamplingRate(int32_t* rate) const;  // also the video format
   int32_t SetWaitTime(int32_t milliseconds);
-  int32_t GetWaitTime() const { return wait_time_ms_; }
+  int32_t GetWaitTime() const { return format_.wait_time_ms; }
 
   // --- Acquisition and preview window ------------------------------------------
   int32_t Preview();
@@ -246,7 +247,6 @@ class CMorvex {
 
   bool RequireDevice() { return Require(Need::kDevice); }
   bool RequireBuffers() { return Require(Need::kBuffers); }
-  bool CaptureWindowValid() const;
   DeviceRegisterAccess* registers() const { return direct_.registers(); }
   // Reads the device's real exposure time into the cached seconds when it
   // has one. The caller holds the device lock.
@@ -280,14 +280,7 @@ class CMorvex {
   // pipeline takes inside the frame lock, is theirs.
   ImageRoom images_;
 
-  // Size settings.
-  int32_t total_h_ = kSensorWidth;
-  int32_t total_v_ = kSensorHeight;
-  int32_t capture_width_ = kSensorWidth;
-  int32_t capture_height_ = kSensorHeight;
-  int32_t capture_x_ = 0;
-  int32_t capture_y_ = 0;
-  int32_t buffer_count_ = 4;
+  CaptureFormat format_;
 
   // Image settings, the dot and mask filters among them.
   ImageSettings image_;
@@ -313,15 +306,9 @@ class CMorvex {
   int32_t frame_count_ = 0;
   uint32_t rate_measured_at_ms_ = 0;
   int32_t frame_rate_ = 0;  // tenths of frames per second
-  // A capture window set while frames flow; sent at the next prepare.
-  bool window_pending_ = false;
   imaging::FramePipeline pipeline_;
-  int32_t color_mode_ = 0;  // index 0-5
   // The colour mode the images were last prepared for; the worker's.
   int32_t prepared_color_mode_ = 0;
-  int32_t subsample_ = 0;
-  std::atomic<int32_t> wait_time_ms_{10};
-  int32_t clock_setting_ = 0;
 
   // Guards the cached camera and image settings: setters on application
   // threads, one snapshot per frame on the worker.

@@ -25,7 +25,7 @@ bool Size(imaging::CDibImage* image, int32_t width, int32_t height, uint16_t bit
 
 bool CMorvex::SizeImages(int32_t width, int32_t height) {
   const imaging::FrameImages set = ImageSet();
-  const int32_t mode = color_mode_;
+  const int32_t mode = format_.color_mode;
   bool ok = true;
   if (mode <= 3) ok = ok && Size(set.raw8, width, height, 8);
   if (RawIs16(mode)) ok = ok && Size(set.raw16, width, height, 16);
@@ -81,21 +81,20 @@ int32_t CMorvex::Prepare() {
     RecordError(kErrNoDevice);
     return 0;
   }
-  if (!CaptureWindowValid()) {
+  if (!format_.WindowValid()) {
     RecordError(kErrCaptureWindow);
     return 0;
   }
-  device_->SetDataWidth(RawIs16(color_mode_) ? 1 : 0);
-  if (!device_->SetWindow(capture_x_, capture_y_, capture_width_, capture_height_, subsample_)) {
+  device_->SetDataWidth(RawIs16(format_.color_mode) ? 1 : 0);
+  if (!device_->SetWindow(format_.x, format_.y, format_.width, format_.height, format_.subsample)) {
     RecordError(kErrCaptureWindow);
     return 0;
   }
-  window_pending_ = false;
+  format_.window_pending = false;
   // The sensor rounds the window; the images take the size it will send.
   int32_t width = 0, height = 0;
   if (!device_->GetWindow(nullptr, nullptr, &width, &height, nullptr) || width <= 0 || height <= 0) {
-    width = capture_width_, height = capture_height_;
-    if (subsample_ == 1 || subsample_ == 17) width /= 2, height /= 2;
+    format_.FrameSize(&width, &height);
   }
   {
     std::lock_guard<std::mutex> lock(frame_lock_);
@@ -103,7 +102,7 @@ int32_t CMorvex::Prepare() {
       RecordError(kErrBuffer);
       return 0;
     }
-    prepared_color_mode_ = color_mode_;
+    prepared_color_mode_ = format_.color_mode;
   }
   SendPrepareSettings();
   preview_->Prepare(width, height);

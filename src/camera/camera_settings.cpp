@@ -27,44 +27,22 @@ settings::ColorCapabilities CMorvex::ColorCapabilities() const {
 
 void CMorvex::LoadSizeSettings() {
   settings::SizeEntry size = format_.size();
-  if (store_.LoadFormat(selection_.device(), ColorCapabilities(), &size)) format_.set_size(size);
+  if (stored_.store.LoadFormat(selection_.device(), ColorCapabilities(), &size)) format_.set_size(size);
 }
 
 void CMorvex::LoadPerCameraValues() {
   settings::FormatValues format{0, format_.color_mode, format_.subsample, format_.wait_time_ms,
                                 format_.clock};
   const settings::ColorCapabilities caps = ColorCapabilities();
-  if (!store_.LoadColorAndTiming(selection_.device(), device_ != nullptr ? &caps : nullptr, &format)) return;
+  if (!stored_.store.LoadColorAndTiming(selection_.device(), device_ != nullptr ? &caps : nullptr, &format))
+    return;
   format_.color_mode = format.color;
   format_.subsample = format.subsample;
   format_.wait_time_ms = format.wait_time;
   format_.clock = format.clock;
 }
 
-settings::AnalogueRecord CMorvex::analogue_settings() const {
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return analogue_;
-}
-
-ImageSettings CMorvex::image_settings() const {
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return image_;
-}
-
-void CMorvex::ApplyAnalogueRecord(const settings::AnalogueRecord& record) {
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  analogue_ = record;
-}
-
 void CMorvex::LoadCameraSettings(int32_t camera) {
-  ImageSettings image = image_settings();
-  store_.LoadImage(camera, &image);
-  store_.LoadGrey(camera, &image);
-  {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    image_ = image;
-  }
-
   settings::AnalogueDefaults defaults;
   if (device_ != nullptr) {
     device_->GetGainDefault(&defaults.gain);
@@ -76,41 +54,34 @@ void CMorvex::LoadCameraSettings(int32_t camera) {
     defaults.has_real_exposure = device_->HasRealExposureTime() == 1;
     if (defaults.has_real_exposure) device_->GetRealExposureTimeDefault(&defaults.real_exposure);
   }
-  settings::AnalogueRecord record = analogue_settings();
-  store_.LoadAnalogue(camera, defaults, &record);
-  ApplyAnalogueRecord(record);
+  stored_.Load(camera, defaults);
 }
 
-void CMorvex::SaveCameraSettings(int32_t camera) {
-  store_.SaveAnalogue(camera, analogue_settings());
-  const ImageSettings image = image_settings();
-  store_.SaveImage(camera, image);
-  store_.SaveGrey(camera, image);
-}
+void CMorvex::SaveCameraSettings(int32_t camera) { stored_.Save(camera); }
 
 void CMorvex::SendCachedCameraSettings() {
   CMorvexZ3U2Base& device = *device_;
-  device.SetGain(analogue_.global);
-  device.SetGainGreen1(analogue_.color_g1);
-  device.SetGainRed(analogue_.color_r);
-  device.SetGainBlue(analogue_.color_b);
-  device.SetGainGreen2(analogue_.color_g2);
+  device.SetGain(stored_.analogue.global);
+  device.SetGainGreen1(stored_.analogue.color_g1);
+  device.SetGainRed(stored_.analogue.color_r);
+  device.SetGainBlue(stored_.analogue.color_b);
+  device.SetGainGreen2(stored_.analogue.color_g2);
   if (device.HasRealExposureTime() == 1)
-    device.SetRealExposureTime(analogue_.exposure_ex);
+    device.SetRealExposureTime(stored_.analogue.exposure_ex);
   else
-    device.SetExposureTime(analogue_.exposure & 0xFFFF);
-  device.SetMirrorV(analogue_.mirror_v);
-  device.SetMirrorH(analogue_.mirror_h);
-  if (device.HasBlackLevel() == 1) device.SetBlackLevel(analogue_.black_level);
+    device.SetExposureTime(stored_.analogue.exposure & 0xFFFF);
+  device.SetMirrorV(stored_.analogue.mirror_v);
+  device.SetMirrorH(stored_.analogue.mirror_h);
+  if (device.HasBlackLevel() == 1) device.SetBlackLevel(stored_.analogue.black_level);
   if (device.HasCooler() == 1) {
     device.SetCooler(1);
-    cooler_ = 1;
+    stored_.cooler = 1;
   }
   if (device.HasAuxiliarySwitch() == 1) {
     device.SetAuxiliarySwitch(0);
-    aux_switch_ = 0;
+    stored_.aux_switch = 0;
   }
-  if (device.HasGainLevel() == 1) device.SetGainLevel(analogue_.gain_mode);
+  if (device.HasGainLevel() == 1) device.SetGainLevel(stored_.analogue.gain_mode);
 }
 
 }  // namespace morvex

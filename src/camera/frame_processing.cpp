@@ -101,19 +101,19 @@ bool CMorvex::ProcessFrame() {
   if (device_ == nullptr) return false;
   imaging::FrameSettings settings;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
+    std::lock_guard<std::mutex> lock(stored_.lock);
     settings.colour_mode = prepared_color_mode_;
-    settings.auto_iris = analogue_.auto_iris;
-    image_.ToFrameSettings(&settings);
-    settings.mirror_h = analogue_.mirror_h != 0;
-    settings.mirror_v = analogue_.mirror_v != 0;
+    settings.auto_iris = stored_.analogue.auto_iris;
+    stored_.image.ToFrameSettings(&settings);
+    settings.mirror_h = stored_.analogue.mirror_h != 0;
+    settings.mirror_v = stored_.analogue.mirror_v != 0;
   }
   settings.window_x = format_.x;
   settings.window_y = format_.y;
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, device_lock_, settings_lock_, analogue_, image_);
+  CameraFrameHost host(*device_, device_lock_, stored_.lock, stored_.analogue, stored_.image);
   // The pipeline takes the mask lock inside the frame lock the caller holds.
   const bool done = pipeline_.Run(set, settings, images_.mask(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);

@@ -14,7 +14,7 @@ using camera_internal::SetFlag;
 int32_t CMorvex::SetCaptureWindow(int32_t width, int32_t height) {
   if (!RequireDevice()) return 0;
   std::vector<settings::SizeEntry> presets;
-  if (!store_.ReadSizePresets(&presets)) {
+  if (!stored_.store.ReadSizePresets(&presets)) {
     RecordError(kErrWindow);
     return 0;
   }
@@ -29,7 +29,7 @@ int32_t CMorvex::SetCaptureWindow(int32_t width, int32_t height) {
   std::vector<settings::SizeEntry> own;
   if (preset == nullptr && selection_.opened()) {
     settings::FormatValues format;
-    own = store_.ReadCameraSizes(device_->GetTableIndex(), &format);
+    own = stored_.store.ReadCameraSizes(device_->GetTableIndex(), &format);
     preset = matching(own);
   }
   if (preset == nullptr) {

@@ -33,7 +33,7 @@ CMorvex::CMorvex(platform::Clock& clock)
 CMorvex::CMorvex(platform::Clock& clock, Environment environment)
     : clock_(clock),
       environment_(std::move(environment)),
-      store_(environment_.settings_key.empty() ? settings::BaseKey() : environment_.settings_key) {
+      stored_(environment_.settings_key.empty() ? settings::BaseKey() : environment_.settings_key) {
   if (!environment_.make_device) {
     environment_.make_device = [&clock]() -> std::unique_ptr<CMorvexZ3U2Base> {
       return std::make_unique<CMorvexUSB3T2SimpleSdk>(DefaultDriverPort(), clock);
@@ -65,7 +65,7 @@ void CMorvex::DestroyDeviceAndImages() {
 // --- Lifetime and selection ----------------------------------------------------------
 
 int32_t CMorvex::Initialize(platform::WindowHandle window) {
-  platform::EnableTrace(store_.TraceCategories());
+  platform::EnableTrace(stored_.store.TraceCategories());
   cpu_info_ = imaging::GetCpuInfo();
   DestroyDeviceAndImages();
   // Without a device object the instance stays as constructed: every

@@ -29,6 +29,7 @@
 #include "camera/preview/preview_window.h"
 #include "camera/records.h"
 #include "camera/selection.h"
+#include "camera/stored_settings.h"
 #include "files/config_file.h"
 #include "imaging/cpu_info.h"
 #include "imaging/frame_pipeline.h"
@@ -191,10 +192,10 @@ class CMorvex {
   // The reference frames and defect maps; null before initialisation.
   imaging::MaskData* mask_data() const { return images_.mask(); }
   // The cached camera settings as they are stored.
-  settings::AnalogueRecord analogue_settings() const;
+  settings::AnalogueRecord analogue_settings() const { return stored_.analogue_copy(); }
   // The image-settings record as the next frame will read it.
-  ImageSettings image_settings() const;
-  int32_t cooler_cached() const { return cooler_; }
+  ImageSettings image_settings() const { return stored_.image_copy(); }
+  int32_t cooler_cached() const { return stored_.cooler; }
   // True from a successful Record until its file has been finalised.
   bool recording() const;
   // Of the current or last recording: frames written, and frames processed
@@ -260,11 +261,10 @@ class CMorvex {
   void SaveCameraSettings(int32_t camera);
   void SendCachedCameraSettings();
   void DestroyDeviceAndImages();
-  void ApplyAnalogueRecord(const settings::AnalogueRecord& record);
 
   platform::Clock& clock_;
   Environment environment_;
-  settings::RegistryStore store_;
+  StoredSettings stored_;
 
   // Processor description.
   imaging::CpuInfo cpu_info_;
@@ -281,16 +281,6 @@ class CMorvex {
   ImageRoom images_;
 
   CaptureFormat format_;
-
-  // Image settings, the dot and mask filters among them.
-  ImageSettings image_;
-
-  // Camera settings: gains, exposure (0.1 ms units and seconds), mirrors,
-  // auto-iris mode, gain level ("GainMode") and black level.
-  settings::AnalogueRecord analogue_;
-  int32_t cooler_ = 0;      // filter 100
-  int32_t aux_switch_ = 0;  // filter 105
-  int32_t real_exposure_us_ = 0;
 
   Selection selection_;
 
@@ -309,10 +299,6 @@ class CMorvex {
   imaging::FramePipeline pipeline_;
   // The colour mode the images were last prepared for; the worker's.
   int32_t prepared_color_mode_ = 0;
-
-  // Guards the cached camera and image settings: setters on application
-  // threads, one snapshot per frame on the worker.
-  mutable std::mutex settings_lock_;
 
   // Serialises the camera-value operations on the device object between
   // application threads and the worker's automatic exposure. Taken before

@@ -267,8 +267,8 @@ void CMorvex::TriggerLoop() {
   device_->SetTriggerMode(1, 0);
   int32_t exposure = 0;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    exposure = analogue_.exposure;
+    std::lock_guard<std::mutex> lock(stored_.lock);
+    exposure = stored_.analogue.exposure;
   }
   // The camera needs the exposure and a margin before the counter is read.
   for (uint32_t slept = 0, total = static_cast<uint32_t>(std::max(exposure, 0) / 10 + 100);

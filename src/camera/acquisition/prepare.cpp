@@ -44,11 +44,13 @@ void CMorvex::SendPrepareSettings() {
   int32_t mirror_v, mirror_h, gain, g1, r, b, g2, exposure, gain_level, black_level;
   double exposure_s;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    mirror_v = analogue_.mirror_v, mirror_h = analogue_.mirror_h, gain = analogue_.global;
-    g1 = analogue_.color_g1, r = analogue_.color_r, b = analogue_.color_b, g2 = analogue_.color_g2;
-    exposure = analogue_.exposure, exposure_s = analogue_.exposure_ex;
-    gain_level = analogue_.gain_mode, black_level = analogue_.black_level;
+    std::lock_guard<std::mutex> lock(stored_.lock);
+    mirror_v = stored_.analogue.mirror_v, mirror_h = stored_.analogue.mirror_h,
+    gain = stored_.analogue.global;
+    g1 = stored_.analogue.color_g1, r = stored_.analogue.color_r, b = stored_.analogue.color_b,
+    g2 = stored_.analogue.color_g2;
+    exposure = stored_.analogue.exposure, exposure_s = stored_.analogue.exposure_ex;
+    gain_level = stored_.analogue.gain_mode, black_level = stored_.analogue.black_level;
   }
   device.SetMirrorV(mirror_v);
   device.SetMirrorH(mirror_h);
@@ -62,8 +64,8 @@ void CMorvex::SendPrepareSettings() {
     device.SetRealExposureTime(exposure_s);
     double taken = 0.0;
     if (device.GetRealExposureTime(&taken)) {
-      std::lock_guard<std::mutex> lock(settings_lock_);
-      real_exposure_us_ = static_cast<int32_t>(taken * 1e6 + 0.5);
+      std::lock_guard<std::mutex> lock(stored_.lock);
+      stored_.real_exposure_us = static_cast<int32_t>(taken * 1e6 + 0.5);
     }
   } else {
     device.SetExposureTime(exposure & 0xFFFF);

@@ -1,15 +1,16 @@
 // The camera instance behind one camera handle.
 //
-// Every export reaches exactly one operation here. Each operation that talks
-// to the camera first checks for the device object and records
-// kErrNotReady without one. Initialize creates the device object, the image
-// set, the reference frames and defect maps, loads the stored settings and
-// opens the camera when exactly one is attached; SetDeviceNumber selects
-// another. An instance whose initialisation ended before its buffers were
-// ready answers kErrBuffer from everything that needs them.
+// Every export reaches exactly one operation here. The instance is a
+// composition of rooms, each owning its data: errors, selection, direct
+// register access, capture format, stored settings, images and masks, and
+// the acquisition and preview state. Each operation first asks Require for
+// what it needs: kErrNotReady without the device object, kErrBuffer when
+// initialisation ended before the images and references were made.
+// Initialize creates the device object and the buffers, loads the stored
+// settings and opens the camera when exactly one is attached;
+// SetDeviceNumber selects another.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -178,9 +179,7 @@ class CMorvex {
   int32_t AnalogDialog(platform::WindowHandle owner);
   int32_t ImageDialog(platform::WindowHandle owner);
 
-  // The device object's register view; set together with the device object
-  // and cleared before it goes away. Not owned.
-  // A view attached here replaces the device object's own (tests).
+  // A register view attached here replaces the device object's own (tests).
   void AttachRegisterAccess(DeviceRegisterAccess* registers) { direct_.Attach(registers); }
   bool has_device() const { return device_ != nullptr || direct_.registers() != nullptr; }
 
@@ -264,13 +263,12 @@ class CMorvex {
 
   platform::Clock& clock_;
   Environment environment_;
+  // Every other room reports through the error room.
+  ErrorHistory errors_;
   StoredSettings stored_;
 
   // Processor description.
   imaging::CpuInfo cpu_info_;
-
-  // Errors go first: every other room reports through them.
-  ErrorHistory errors_;
 
   // Device.
   std::unique_ptr<CMorvexZ3U2Base> device_;
@@ -284,7 +282,7 @@ class CMorvex {
 
   Selection selection_;
 
-  // Acquisition.
+  // The acquisition room (acquisition/, recording.cpp).
   std::atomic<int32_t> mode_{kIdle};
   std::atomic<int32_t> run_state_{kStop};
   // The worker of preview and trigger mode; joined by StopPreview.

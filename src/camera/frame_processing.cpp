@@ -19,13 +19,12 @@ constexpr int32_t kRawSignificantBits = 12;
 
 class CameraFrameHost final : public imaging::FrameHost {
  public:
-  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, std::mutex& settings_lock,
-                  settings::AnalogueRecord& analogue, ImageSettings& image)
+  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, StoredSettings& stored)
       : device_(device),
         device_lock_(device_lock),
-        settings_lock_(settings_lock),
-        analogue_(analogue),
-        image_(image) {}
+        settings_lock_(stored.lock),
+        analogue_(stored.analogue),
+        image_(stored.image) {}
 
   bool DeviceMirrorsHorizontally() override { return device_.HasMirrorH() == 1; }
   bool DeviceMirrorsVertically() override { return device_.HasMirrorV() == 1; }
@@ -113,7 +112,7 @@ bool CMorvex::ProcessFrame() {
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, device_lock_, stored_.lock, stored_.analogue, stored_.image);
+  CameraFrameHost host(*device_, device_lock_, stored_);
   // The pipeline takes the mask lock inside the frame lock the caller holds.
   const bool done = pipeline_.Run(set, settings, images_.mask(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);

@@ -180,6 +180,8 @@ int32_t RegistryStore::SaveAnalogue(int32_t camera, const AnalogueRecord& record
 
 namespace {
 
+static_assert(kGreyWords <= kFilterWords, "one word buffer serves both blocks");
+
 // Reads `count` words of the record from `offset`, each starting from its default.
 int32_t LoadWords(const std::string& key_name, const char* const* names, const int32_t* defaults,
                   size_t count, size_t offset, ImageSettingsRecord* record) {

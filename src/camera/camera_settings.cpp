@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "sensors/sensor_factory.h"
@@ -28,61 +26,23 @@ settings::ColorCapabilities CMorvex::ColorCapabilities() const {
 }
 
 void CMorvex::LoadSizeSettings() {
-  settings::SizeEntry size{total_h_,   total_v_,   capture_width_, capture_height_,
-                           capture_x_, capture_y_, buffer_count_};
-  if (!store_.LoadFormat(selected_device_, ColorCapabilities(), &size)) return;
-  total_h_ = size.th;
-  total_v_ = size.tv;
-  capture_width_ = size.eh;
-  capture_height_ = size.ev;
-  capture_x_ = size.ehs;
-  capture_y_ = size.evs;
-  buffer_count_ = size.buf;
+  settings::SizeEntry size = format_.size();
+  if (stored_.store.LoadFormat(selection_.device(), ColorCapabilities(), &size)) format_.set_size(size);
 }
 
 void CMorvex::LoadPerCameraValues() {
-  settings::FormatValues format{0, color_mode_, subsample_, wait_time_ms_, clock_setting_};
+  settings::FormatValues format{0, format_.color_mode, format_.subsample, format_.wait_time_ms,
+                                format_.clock};
   const settings::ColorCapabilities caps = ColorCapabilities();
-  if (!store_.LoadColorAndTiming(selected_device_, device_ != nullptr ? &caps : nullptr, &format)) return;
-  color_mode_ = format.color;
-  subsample_ = format.subsample;
-  wait_time_ms_ = format.wait_time;
-  clock_setting_ = format.clock;
-}
-
-settings::AnalogueRecord CMorvex::analogue_settings() const {
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return analogue_;
-}
-
-void CMorvex::ApplyAnalogueRecord(const settings::AnalogueRecord& record) {
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  analogue_ = record;
+  if (!stored_.store.LoadColorAndTiming(selection_.device(), device_ != nullptr ? &caps : nullptr, &format))
+    return;
+  format_.color_mode = format.color;
+  format_.subsample = format.subsample;
+  format_.wait_time_ms = format.wait_time;
+  format_.clock = format.clock;
 }
 
 void CMorvex::LoadCameraSettings(int32_t camera) {
-  settings::FilterRecord filter;
-  if (!store_.LoadFilter(camera, &filter)) {
-    image_.gray_auto_balance = 0;
-    image_.bayer_gain_auto = 0;
-  }
-  image_.brightness = filter.brightness;
-  image_.contrast = filter.contrast;
-  image_.hue = filter.hue;
-  image_.saturation = filter.saturation;
-  image_.sharpness = filter.sharpness;
-  image_.bayer_gain_red = filter.r_gain;
-  image_.bayer_gain_green = filter.g_gain;
-  image_.bayer_gain_blue = filter.b_gain;
-  image_.gamma = filter.gamma;
-  image_.bayer_mode = filter.bayer_mode;
-
-  settings::GreyRecord grey;
-  store_.LoadGrey(camera, &grey);
-  image_.gray_mode = grey.mode;
-  std::memcpy(image_.gray_gain, grey.gain, sizeof grey.gain);
-  std::memcpy(image_.gray_offset, grey.offset, sizeof grey.offset);
-
   settings::AnalogueDefaults defaults;
   if (device_ != nullptr) {
     device_->GetGainDefault(&defaults.gain);
@@ -94,48 +54,34 @@ void CMorvex::LoadCameraSettings(int32_t camera) {
     defaults.has_real_exposure = device_->HasRealExposureTime() == 1;
     if (defaults.has_real_exposure) device_->GetRealExposureTimeDefault(&defaults.real_exposure);
   }
-  settings::AnalogueRecord record = analogue_settings();
-  store_.LoadAnalogue(camera, defaults, &record);
-  ApplyAnalogueRecord(record);
+  stored_.Load(camera, defaults);
 }
 
-void CMorvex::SaveCameraSettings(int32_t camera) {
-  store_.SaveAnalogue(camera, analogue_settings());
-  settings::FilterRecord filter{image_.brightness,       image_.contrast,        image_.hue,
-                                image_.saturation,       image_.sharpness,       image_.bayer_gain_red,
-                                image_.bayer_gain_green, image_.bayer_gain_blue, image_.gamma,
-                                image_.bayer_mode};
-  store_.SaveFilter(camera, filter);
-  settings::GreyRecord grey;
-  grey.mode = image_.gray_mode;
-  std::memcpy(grey.gain, image_.gray_gain, sizeof grey.gain);
-  std::memcpy(grey.offset, image_.gray_offset, sizeof grey.offset);
-  store_.SaveGrey(camera, grey);
-}
+void CMorvex::SaveCameraSettings(int32_t camera) { stored_.Save(camera); }
 
 void CMorvex::SendCachedCameraSettings() {
   CMorvexZ3U2Base& device = *device_;
-  device.SetGain(analogue_.global);
-  device.SetGainGreen1(analogue_.color_g1);
-  device.SetGainRed(analogue_.color_r);
-  device.SetGainBlue(analogue_.color_b);
-  device.SetGainGreen2(analogue_.color_g2);
+  device.SetGain(stored_.analogue.global);
+  device.SetGainGreen1(stored_.analogue.color_g1);
+  device.SetGainRed(stored_.analogue.color_r);
+  device.SetGainBlue(stored_.analogue.color_b);
+  device.SetGainGreen2(stored_.analogue.color_g2);
   if (device.HasRealExposureTime() == 1)
-    device.SetRealExposureTime(analogue_.exposure_ex);
+    device.SetRealExposureTime(stored_.analogue.exposure_ex);
   else
-    device.SetExposureTime(analogue_.exposure & 0xFFFF);
-  device.SetMirrorV(analogue_.mirror_v);
-  device.SetMirrorH(analogue_.mirror_h);
-  if (device.HasBlackLevel() == 1) device.SetBlackLevel(analogue_.black_level);
+    device.SetExposureTime(stored_.analogue.exposure & 0xFFFF);
+  device.SetMirrorV(stored_.analogue.mirror_v);
+  device.SetMirrorH(stored_.analogue.mirror_h);
+  if (device.HasBlackLevel() == 1) device.SetBlackLevel(stored_.analogue.black_level);
   if (device.HasCooler() == 1) {
     device.SetCooler(1);
-    cooler_ = 1;
+    stored_.cooler = 1;
   }
   if (device.HasAuxiliarySwitch() == 1) {
     device.SetAuxiliarySwitch(0);
-    aux_switch_ = 0;
+    stored_.aux_switch = 0;
   }
-  if (device.HasGainLevel() == 1) device.SetGainLevel(analogue_.gain_mode);
+  if (device.HasGainLevel() == 1) device.SetGainLevel(stored_.analogue.gain_mode);
 }
 
 }  // namespace morvex

@@ -78,7 +78,7 @@ std::wstring FormatInUnit(double value) {
 struct ImageTrio {
   int bar, edit, spin;
   int32_t min, max, page;
-  int32_t ImageSettings::*field;
+  int32_t settings::ImageSettingsRecord::*field;
   int index;  // into gray_gain or gray_offset when field is null
   bool offset;
 };
@@ -150,24 +150,24 @@ class DialogRoom {
       record.exposure_ex = seconds;
     if (device_.GetMirrorV(&value)) record.mirror_v = value;
     if (device_.GetMirrorH(&value)) record.mirror_h = value;
-    camera_.ApplyAnalogueRecord(record);
+    camera_.stored_.set_analogue(record);
   }
   // Exposure time and real exposure time as the device now has them.
   void ReadExposureBack() {
     std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
     int32_t value = 0;
     if (device_.GetExposureTime(&value)) {
-      std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-      camera_.analogue_.exposure = value;
+      std::lock_guard<std::mutex> lock(camera_.stored_.lock);
+      camera_.stored_.analogue.exposure = value;
     }
     camera_.RefreshExposureSeconds(device_);
   }
   settings::AnalogueRecord analogue() { return camera_.analogue_settings(); }
-  int32_t cooler() const { return camera_.cooler_; }
-  void set_cooler(int32_t on) { camera_.cooler_ = on; }
+  int32_t cooler() const { return camera_.stored_.cooler; }
+  void set_cooler(int32_t on) { camera_.stored_.cooler = on; }
   void set_gain_level(int32_t level) {
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    camera_.analogue_.gain_mode = level;
+    std::lock_guard<std::mutex> lock(camera_.stored_.lock);
+    camera_.stored_.analogue.gain_mode = level;
   }
   // Puts the kept gains, exposure and mirrors back on the device and in the
   // caches; black level, cooler and gain level stay as they are now.
@@ -184,27 +184,27 @@ class DialogRoom {
       device_.SetExposureTime(kept.exposure & 0xFFFF);
     device_.SetMirrorV(kept.mirror_v);
     device_.SetMirrorH(kept.mirror_h);
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    const settings::AnalogueRecord now = camera_.analogue_;
-    camera_.analogue_ = kept;
-    camera_.analogue_.black_level = now.black_level;
-    camera_.analogue_.gain_mode = now.gain_mode;
+    std::lock_guard<std::mutex> lock(camera_.stored_.lock);
+    const settings::AnalogueRecord now = camera_.stored_.analogue;
+    camera_.stored_.analogue = kept;
+    camera_.stored_.analogue.black_level = now.black_level;
+    camera_.stored_.analogue.gain_mode = now.gain_mode;
   }
 
   ImageSettings image() {
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    return camera_.image_;
+    std::lock_guard<std::mutex> lock(camera_.stored_.lock);
+    return camera_.stored_.image;
   }
   template <typename Change>
   void ChangeImage(Change&& change) {
-    std::lock_guard<std::mutex> lock(camera_.settings_lock_);
-    change(camera_.image_);
+    std::lock_guard<std::mutex> lock(camera_.stored_.lock);
+    change(camera_.stored_.image);
   }
-  int32_t color_mode() const { return camera_.color_mode_; }
+  int32_t color_mode() const { return camera_.format_.color_mode; }
 
   // The capture format.
-  settings::RegistryStore& store() { return camera_.store_; }
-  int32_t camera_number() const { return camera_.selected_device_; }
+  settings::RegistryStore& store() { return camera_.stored_.store; }
+  int32_t camera_number() const { return camera_.selection_.device(); }
   settings::ColorCapabilities caps() const { return camera_.ColorCapabilities(); }
   void LoadSizeSettings() { camera_.LoadSizeSettings(); }
   void ReloadFormat() {

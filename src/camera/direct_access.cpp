@@ -1,7 +1,9 @@
 #include <cstring>
 #include <cwchar>
 
+#include "camera/direct_access.h"
 #include "camera/morvex.h"
+#include "device/morvex_z3u2_base.h"
 #include "camera/morvex_internal.h"
 #include "platform/text.h"
 
@@ -24,14 +26,55 @@ uint16_t SromAddress(int32_t address) { return static_cast<uint16_t>(address & 0
 
 }  // namespace
 
+namespace {
+
+// The device object's transfers as the direct access exports see them.
+class DeviceObjectRegisters : public DeviceRegisterAccess {
+ public:
+  explicit DeviceObjectRegisters(CMorvexZ3U2Base& device) : device_(device) {}
+
+  bool ReadRegisterRaw(uint32_t address, uint32_t* value) override {
+    uint8_t byte = 0;
+    if (!device_.ReadSensorRegister(static_cast<uint16_t>(address), &byte)) return false;
+    *value = byte;
+    return true;
+  }
+  bool WriteRegisterRaw(uint32_t address, uint32_t value) override {
+    return device_.WriteSensorRegister(static_cast<uint16_t>(address), static_cast<uint8_t>(value)) != 0;
+  }
+  bool ReadFpgaRegister(uint8_t reg, uint16_t* value) override {
+    int32_t ok = 0;
+    const int32_t read = device_.ReadFpgaRegister(reg, &ok);
+    if (!ok) return false;
+    *value = static_cast<uint16_t>(read);
+    return true;
+  }
+  bool WriteFpgaRegister(uint8_t reg, uint16_t value) override {
+    return device_.WriteFpgaRegister(reg, value) != 0;
+  }
+  bool ReadSromByte(uint16_t address, uint8_t* value) override {
+    return device_.ReadSromByte(address, value) != 0;
+  }
+  bool WriteSromByte(uint16_t address, uint8_t value) override {
+    return device_.WriteSromByte(address, value) != 0;
+  }
+
+ private:
+  CMorvexZ3U2Base& device_;
+};
+
+}  // namespace
+
+void DirectAccess::Bind(CMorvexZ3U2Base* device) {
+  own_.reset();
+  if (device != nullptr) own_ = std::make_unique<DeviceObjectRegisters>(*device);
+}
+
 // --- Direct device access ----------------------------------------------------------------
 
 int32_t CMorvex::ReadSensorRegister(int32_t reg, bool full_address, int32_t* flag) {
   SetFlag(flag, 0);
-  if (registers() == nullptr) {
-    RecordError(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters)) return 0;
   const uint32_t address = full_address ? static_cast<uint32_t>(reg) : (static_cast<uint32_t>(reg) & 0xFF);
   uint32_t value = 0;
   if (!registers()->ReadRegisterRaw(address, &value)) {
@@ -43,10 +86,7 @@ int32_t CMorvex::ReadSensorRegister(int32_t reg, bool full_address, int32_t* fla
 }
 
 int32_t CMorvex::WriteSensorRegister(int32_t reg, int32_t value, bool full_width) {
-  if (registers() == nullptr) {
-    RecordError(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters)) return 0;
   const uint32_t address = full_width ? static_cast<uint32_t>(reg) : (static_cast<uint32_t>(reg) & 0xFF);
   const uint32_t data = full_width ? static_cast<uint32_t>(value) : (static_cast<uint32_t>(value) & 0xFFFF);
   if (!registers()->WriteRegisterRaw(address, data)) {
@@ -58,10 +98,7 @@ int32_t CMorvex::WriteSensorRegister(int32_t reg, int32_t value, bool full_width
 
 int32_t CMorvex::ReadFpgaRegister(int32_t reg, int32_t* flag) {
   SetFlag(flag, 0);
-  if (registers() == nullptr) {
-    RecordError(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters)) return 0;
   uint16_t value = 0;
   if (!registers()->ReadFpgaRegister(static_cast<uint8_t>(reg & 0xFF), &value)) {
     RecordError(kErrDeviceIo);
@@ -72,10 +109,7 @@ int32_t CMorvex::ReadFpgaRegister(int32_t reg, int32_t* flag) {
 }
 
 int32_t CMorvex::WriteFpgaRegister(int32_t reg, int32_t value) {
-  if (registers() == nullptr) {
-    RecordError(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters)) return 0;
   if (!registers()->WriteFpgaRegister(static_cast<uint8_t>(reg & 0xFF),
                                       static_cast<uint16_t>(value & 0xFFFF))) {
     RecordError(kErrDeviceIo);
@@ -85,10 +119,7 @@ int32_t CMorvex::WriteFpgaRegister(int32_t reg, int32_t value) {
 }
 
 int32_t CMorvex::GetIOPort(uint8_t* value) {
-  if (registers() == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters, Report::kPostOnly)) return 0;
   uint16_t port = 0;
   if (value == nullptr || !registers()->ReadFpgaRegister(kIoPortRegister, &port)) {
     PostErrorOnly(kErrArgument);
@@ -99,17 +130,15 @@ int32_t CMorvex::GetIOPort(uint8_t* value) {
 }
 
 int32_t CMorvex::SetIOPort(int32_t value) {
-  if (registers() == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters, Report::kPostOnly)) return 0;
   return registers()->WriteFpgaRegister(kIoPortRegister, static_cast<uint16_t>(value & 0xFF)) ? 1 : 0;
 }
 
 int32_t CMorvex::ReadSromId(int32_t address, int32_t* flag) {
   SetFlag(flag, 0);
   uint8_t byte = 0;
-  if (registers() == nullptr || !registers()->ReadSromByte(SromAddress(address), &byte)) {
+  if (!Require(Need::kRegisters, Report::kPostOnly)) return 0;
+  if (!registers()->ReadSromByte(SromAddress(address), &byte)) {
     PostErrorOnly(kErrNotReady);
     return 0;
   }
@@ -120,7 +149,8 @@ int32_t CMorvex::ReadSromId(int32_t address, int32_t* flag) {
 int32_t CMorvex::WriteSromId(int32_t address, int32_t value) {
   const uint16_t at = SromAddress(address);
   const uint8_t byte = static_cast<uint8_t>(value & 0xFF);
-  if (registers() == nullptr || !registers()->WriteSromByte(at, byte)) {
+  if (!Require(Need::kRegisters, Report::kPostOnly)) return 0;
+  if (!registers()->WriteSromByte(at, byte)) {
     PostErrorOnly(kErrNotReady);
     return 0;
   }
@@ -142,10 +172,7 @@ int32_t CMorvex::ReadSerialNumber(char* buffer, int32_t size) {
     RecordError(kErrArgument);
     return 0;
   }
-  if (registers() == nullptr) {
-    RecordError(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kRegisters)) return 0;
   uint8_t bytes[kSerialNumberMaxBytes] = {};
   int32_t count = 0;
   bool first_read_failed = false;

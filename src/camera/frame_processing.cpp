@@ -19,13 +19,12 @@ constexpr int32_t kRawSignificantBits = 12;
 
 class CameraFrameHost final : public imaging::FrameHost {
  public:
-  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, std::mutex& settings_lock,
-                  settings::AnalogueRecord& analogue, ImageSettings& image)
+  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, StoredSettings& stored)
       : device_(device),
         device_lock_(device_lock),
-        settings_lock_(settings_lock),
-        analogue_(analogue),
-        image_(image) {}
+        settings_lock_(stored.lock),
+        analogue_(stored.analogue),
+        image_(stored.image) {}
 
   bool DeviceMirrorsHorizontally() override { return device_.HasMirrorH() == 1; }
   bool DeviceMirrorsVertically() override { return device_.HasMirrorV() == 1; }
@@ -68,14 +67,11 @@ class CameraFrameHost final : public imaging::FrameHost {
   }
   void GreyGainsMeasured(const imaging::GreyGains& grey) override {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    std::copy(std::begin(grey.gain), std::end(grey.gain), image_.gray_gain);
-    image_.gray_auto_balance = 0;
+    image_.StoreMeasuredGrey(grey);
   }
   void BayerGainsMeasured(const imaging::BayerGains& gains) override {
     std::lock_guard<std::mutex> lock(settings_lock_);
-    image_.bayer_gain_red = gains.red;
-    image_.bayer_gain_green = gains.green;
-    image_.bayer_gain_blue = gains.blue;
+    image_.StoreMeasuredBayer(gains);
   }
 
  private:
@@ -95,18 +91,6 @@ class CameraFrameHost final : public imaging::FrameHost {
 
 }  // namespace
 
-imaging::FrameImages CMorvex::ImageSet() const {
-  imaging::FrameImages set;
-  set.raw8 = images_[0].get();
-  set.raw16 = images_[1].get();
-  set.colour24 = images_[2].get();
-  set.colour32 = images_[3].get();
-  set.colour48 = images_[4].get();
-  set.colour64 = images_[5].get();
-  set.work = images_[6].get();
-  return set;
-}
-
 imaging::CDibImage* CMorvex::OutputImage() {
   if (prepared_color_mode_ < 0 || prepared_color_mode_ > 5) return nullptr;
   return ImageSet().OutputFor(prepared_color_mode_);
@@ -116,36 +100,21 @@ bool CMorvex::ProcessFrame() {
   if (device_ == nullptr) return false;
   imaging::FrameSettings settings;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
+    std::lock_guard<std::mutex> lock(stored_.lock);
     settings.colour_mode = prepared_color_mode_;
-    settings.auto_iris = analogue_.auto_iris;
-    settings.brightness = image_.brightness;
-    settings.contrast = image_.contrast;
-    settings.hue = image_.hue;
-    settings.saturation = image_.saturation;
-    settings.sharpness = image_.sharpness;
-    settings.gamma = image_.gamma;
-    settings.bayer_gains =
-        imaging::BayerGains{image_.bayer_gain_red, image_.bayer_gain_green, image_.bayer_gain_blue};
-    settings.bayer_auto = image_.bayer_gain_auto != 0;
-    settings.bayer_mode = image_.bayer_mode;
-    settings.grey_mode = image_.gray_mode;
-    std::copy(std::begin(image_.gray_gain), std::end(image_.gray_gain), settings.grey.gain);
-    std::copy(std::begin(image_.gray_offset), std::end(image_.gray_offset), settings.grey.offset);
-    settings.auto_grey_balance = image_.gray_auto_balance != 0;
-    settings.dot_filter = image_.dot_filter != 0;
-    settings.mask_filter = image_.mask_filter != 0;
-    settings.mirror_h = analogue_.mirror_h != 0;
-    settings.mirror_v = analogue_.mirror_v != 0;
+    settings.auto_iris = stored_.analogue.auto_iris;
+    stored_.image.ToFrameSettings(&settings);
+    settings.mirror_h = stored_.analogue.mirror_h != 0;
+    settings.mirror_v = stored_.analogue.mirror_v != 0;
   }
-  settings.window_x = capture_x_;
-  settings.window_y = capture_y_;
+  settings.window_x = format_.x;
+  settings.window_y = format_.y;
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, device_lock_, settings_lock_, analogue_, image_);
+  CameraFrameHost host(*device_, device_lock_, stored_);
   // The pipeline takes the mask lock inside the frame lock the caller holds.
-  const bool done = pipeline_.Run(set, settings, mask_.get(), host);
+  const bool done = pipeline_.Run(set, settings, images_.mask(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);
   if (output != nullptr && raw != nullptr) output->set_significant_bits(raw->significant_bits());
   return done;

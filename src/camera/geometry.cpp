@@ -11,28 +11,10 @@ using camera_internal::SetFlag;
 
 // --- Capture geometry and video format ------------------------------------------------------
 
-bool CMorvex::CaptureWindowValid() const {
-  if (capture_width_ < 0 || capture_height_ < 0 || capture_x_ < 0 || capture_y_ < 0) return false;
-  if (capture_width_ > kSensorWidth || capture_height_ > kSensorHeight) return false;
-  if (capture_x_ > kSensorWidth || capture_y_ > kSensorHeight) return false;
-  if (capture_x_ + capture_width_ > kSensorWidth || capture_y_ + capture_height_ > kSensorHeight)
-    return false;
-  switch (subsample_) {
-    case 2:
-    case 3:
-    case 17:
-    case 18:
-    case 19:
-      return false;
-    default:
-      return true;
-  }
-}
-
 int32_t CMorvex::SetCaptureWindow(int32_t width, int32_t height) {
   if (!RequireDevice()) return 0;
   std::vector<settings::SizeEntry> presets;
-  if (!store_.ReadSizePresets(&presets)) {
+  if (!stored_.store.ReadSizePresets(&presets)) {
     RecordError(kErrWindow);
     return 0;
   }
@@ -45,24 +27,19 @@ int32_t CMorvex::SetCaptureWindow(int32_t width, int32_t height) {
   // Nothing writes presets under the main key itself; the selected camera's
   // own presets (first use and the camera dialog write them) come next.
   std::vector<settings::SizeEntry> own;
-  if (preset == nullptr && selected_device_ >= 0) {
+  if (preset == nullptr && selection_.opened()) {
     settings::FormatValues format;
-    own = store_.ReadCameraSizes(device_->GetTableIndex(), &format);
+    own = stored_.store.ReadCameraSizes(device_->GetTableIndex(), &format);
     preset = matching(own);
   }
   if (preset == nullptr) {
     RecordError(kErrWindow);
     return 0;
   }
-  total_h_ = preset->th, total_v_ = preset->tv;
-  capture_width_ = preset->eh, capture_height_ = preset->ev;
-  capture_x_ = preset->ehs, capture_y_ = preset->evs;
-  buffer_count_ = preset->buf;
-  if (!CaptureWindowValid()) {
+  format_.set_size(*preset);
+  if (!format_.WindowValid()) {
     RecordError(kErrCaptureWindow);
-    total_h_ = kSensorWidth, total_v_ = kSensorHeight;
-    capture_width_ = kSensorWidth, capture_height_ = kSensorHeight;
-    capture_x_ = 0, capture_y_ = 0;
+    format_.ResetWindow();
   }
   SendWindowUnlessAcquiring();
   return 1;
@@ -76,9 +53,9 @@ int32_t CMorvex::SetCaptureWindowEx(int32_t total_h, int32_t x, int32_t width, i
     RecordError(kErrArgument);
     return 0;
   }
-  total_h_ = total_h, capture_x_ = x, capture_width_ = width;
-  total_v_ = total_v, capture_y_ = y, capture_height_ = height;
-  if (!CaptureWindowValid()) {
+  format_.total_h = total_h, format_.x = x, format_.width = width;
+  format_.total_v = total_v, format_.y = y, format_.height = height;
+  if (!format_.WindowValid()) {
     RecordError(kErrCaptureWindow);
     return 0;
   }
@@ -90,26 +67,26 @@ int32_t CMorvex::SetCaptureWindowEx(int32_t total_h, int32_t x, int32_t width, i
 // window; a new one waits for the next prepare.
 void CMorvex::SendWindowUnlessAcquiring() {
   if (mode_.load() != kIdle) {
-    window_pending_ = true;
+    format_.window_pending = true;
     return;
   }
-  device_->SetWindow(capture_x_, capture_y_, capture_width_, capture_height_, subsample_);
+  device_->SetWindow(format_.x, format_.y, format_.width, format_.height, format_.subsample);
 }
 
 int32_t CMorvex::GetCaptureWindowEx(int32_t* total_h, int32_t* x, int32_t* width, int32_t* total_v,
                                     int32_t* y, int32_t* height) const {
-  SetFlag(total_h, total_h_);
-  SetFlag(x, capture_x_);
-  SetFlag(width, capture_width_);
-  SetFlag(total_v, total_v_);
-  SetFlag(y, capture_y_);
-  SetFlag(height, capture_height_);
+  SetFlag(total_h, format_.total_h);
+  SetFlag(x, format_.x);
+  SetFlag(width, format_.width);
+  SetFlag(total_v, format_.total_v);
+  SetFlag(y, format_.y);
+  SetFlag(height, format_.height);
   return 1;
 }
 
 int32_t CMorvex::SetSubSample(int32_t mode) {
   if (mode != 0 && mode != 1) return 0;  // refused without an error
-  subsample_ = mode;
+  format_.subsample = mode;
   return 1;
 }
 
@@ -128,7 +105,7 @@ int32_t CMorvex::SetColorMode(int32_t bits_per_pixel) {
   }
   for (int32_t index = 0; index < 6; ++index) {
     if (kBitsPerColorMode[index] == bits_per_pixel) {
-      color_mode_ = index;
+      format_.color_mode = index;
       return 1;
     }
   }
@@ -137,8 +114,8 @@ int32_t CMorvex::SetColorMode(int32_t bits_per_pixel) {
 }
 
 int32_t CMorvex::GetColorMode() const {
-  if (color_mode_ < 0 || color_mode_ > 5) return -1;
-  return kBitsPerColorMode[color_mode_];
+  if (format_.color_mode < 0 || format_.color_mode > 5) return -1;
+  return kBitsPerColorMode[format_.color_mode];
 }
 
 int32_t CMorvex::SetSamplingRate(int32_t rate) {
@@ -153,7 +130,7 @@ int32_t CMorvex::GetSamplingRate(int32_t* rate) const {
 
 int32_t CMorvex::SetWaitTime(int32_t milliseconds) {
   if (milliseconds < 0) return 0;  // refused without an error
-  wait_time_ms_ = milliseconds;
+  format_.wait_time_ms = milliseconds;
   return 1;
 }
 

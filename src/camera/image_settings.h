@@ -1,8 +1,12 @@
-// The cached image-processing values behind the filter identifiers that need
-// no device: they are only stored here and read by the frame pipeline.
+// The camera instance's image-settings record with the filter identifiers
+// that only store a value in it, and the one mapping between the record and
+// what the frame pipeline takes and gives back.
 #pragma once
 
 #include <cstdint>
+
+#include "imaging/frame_pipeline.h"
+#include "settings/image_settings_record.h"
 
 namespace morvex {
 
@@ -12,29 +16,20 @@ enum class CachedFilterResult {
   kNotCached,   // the identifier is not one of the cached values
 };
 
-struct ImageSettings {
-  int32_t brightness = 0;
-  int32_t contrast = 0;
-  int32_t hue = 0;
-  int32_t saturation = 0;
-  int32_t sharpness = 0;
-  int32_t bayer_gain_red = 0;
-  int32_t bayer_gain_green = 0;
-  int32_t bayer_gain_blue = 0;
-  int32_t gamma = 0;
-  int32_t bayer_mode = 0;
-  int32_t gray_mode = 0;
-  int32_t gray_gain[4] = {0, 0, 0, 0};    // R, G1, G2, B
-  int32_t gray_offset[4] = {0, 0, 0, 0};  // R, G1, G2, B
-  int32_t gray_auto_balance = 0;
-  int32_t bayer_gain_auto = 0;
-  int32_t dot_filter = 0;
-  int32_t mask_filter = 0;
-
+// The record itself; the member functions add no data.
+struct ImageSettings : settings::ImageSettingsRecord {
   // Stores `value` under a cached identifier after its range check.
   CachedFilterResult Set(int32_t id, int32_t value);
   // Reads a cached identifier; the automatic grey balance is write-only.
   CachedFilterResult Get(int32_t id, int32_t* value) const;
+
+  // The record's part of one frame's pipeline settings.
+  void ToFrameSettings(imaging::FrameSettings* frame) const;
+  // What the automatic balances measured replaces the stored gains; the
+  // grey balance was a request for one frame.
+  void StoreMeasuredGrey(const imaging::GreyGains& grey);
+  void StoreMeasuredBayer(const imaging::BayerGains& gains);
 };
+static_assert(sizeof(ImageSettings) == sizeof(settings::ImageSettingsRecord), "no data beside the record");
 
 }  // namespace morvex

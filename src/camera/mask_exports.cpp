@@ -10,7 +10,7 @@ namespace morvex {
 
 int32_t CMorvex::LoadMaskFile(const char* path) {
   if (!RequireDevice() || !RequireBuffers()) return 0;
-  if (path == nullptr || !files::LoadMaskFile(path, *mask_)) {
+  if (path == nullptr || !files::LoadMaskFile(path, *images_.mask())) {
     RecordError(kErrMaskFile);
     return 0;
   }
@@ -19,7 +19,7 @@ int32_t CMorvex::LoadMaskFile(const char* path) {
 
 int32_t CMorvex::SaveMaskFile(const char* path) {
   if (!RequireDevice() || !RequireBuffers()) return 0;
-  if (path == nullptr || !files::SaveMaskFile(path, *mask_)) {
+  if (path == nullptr || !files::SaveMaskFile(path, *images_.mask())) {
     RecordError(kErrMaskFile);
     return 0;
   }
@@ -33,7 +33,7 @@ int32_t CMorvex::UpdateMaskData(int32_t which) {
   std::lock_guard<std::mutex> frame(frame_lock_);
   const imaging::CDibImage* raw = ImageSet().RawFor(prepared_color_mode_);
   if (raw == nullptr) return 1;
-  if (mask_->Update(*raw, which) == imaging::MaskUpdate::kBadSelector) {
+  if (images_.mask()->Update(*raw, which) == imaging::MaskUpdate::kBadSelector) {
     RecordError(kErrFile);
     return 0;
   }

@@ -1,15 +1,16 @@
 // The camera instance behind one camera handle.
 //
-// Every export reaches exactly one operation here. Each operation that talks
-// to the camera first checks for the device object and records
-// kErrNotReady without one. Initialize creates the device object, the image
-// set, the reference frames and defect maps, loads the stored settings and
-// opens the camera when exactly one is attached; SetDeviceNumber selects
-// another. An instance whose initialisation ended before its buffers were
-// ready answers kErrBuffer from everything that needs them.
+// Every export reaches exactly one operation here. The instance is a
+// composition of rooms, each owning its data: errors, selection, direct
+// register access, capture format, stored settings, images and masks, and
+// the acquisition and preview state. Each operation first asks Require for
+// what it needs: kErrNotReady without the device object, kErrBuffer when
+// initialisation ended before the images and references were made.
+// Initialize creates the device object and the buffers, loads the stored
+// settings and opens the camera when exactly one is attached;
+// SetDeviceNumber selects another.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,11 +19,18 @@
 #include <string>
 #include <vector>
 
+#include "camera/capture_format.h"
 #include "camera/device_registers.h"
+#include "camera/direct_access.h"
+#include "camera/error_history.h"
 #include "camera/errors.h"
+#include "camera/image_room.h"
 #include "camera/image_settings.h"
+#include "camera/lifecycle.h"
 #include "camera/preview/preview_window.h"
 #include "camera/records.h"
+#include "camera/selection.h"
+#include "camera/stored_settings.h"
 #include "files/config_file.h"
 #include "imaging/cpu_info.h"
 #include "imaging/frame_pipeline.h"
@@ -42,13 +50,13 @@ class CDibImage;
 
 class CMorvex {
  public:
-  static constexpr int kErrorHistoryLength = 20;
-  static constexpr int32_t kSensorWidth = 640;
-  static constexpr int32_t kSensorHeight = 512;
+  static constexpr int kErrorHistoryLength = ErrorHistory::kLength;
+  static constexpr int32_t kSensorWidth = CaptureFormat::kSensorWidth;
+  static constexpr int32_t kSensorHeight = CaptureFormat::kSensorHeight;
 
   static constexpr int32_t kProductId = 0x3290;  // 12944
-  static constexpr int kMaxEnumeratedNames = 10;
-  static constexpr int kNameEntryLength = 256;
+  static constexpr int kMaxEnumeratedNames = Selection::kMaxEnumeratedNames;
+  static constexpr int kNameEntryLength = Selection::kNameEntryLength;
 
   // What the instance is built from; tests replace the device object, the
   // notice registration and the settings key.
@@ -73,13 +81,21 @@ class CMorvex {
   // --- Error state ---------------------------------------------------------
   // Pushes the code on the history and posts MORVEX_WM_ERROR to the
   // application window when one is set.
-  void RecordError(int32_t code);
+  void RecordError(int32_t code) { errors_.Record(code); }
   // Skips the history; posts to the application window even when it is null.
-  void PostErrorOnly(int32_t code);
+  void PostErrorOnly(int32_t code) { errors_.PostOnly(code); }
   // Newest code first; 0 once the history is exhausted.
-  int32_t PopError();
-  platform::WindowHandle application_window() const { return application_window_; }
-  platform::WindowHandle callback_window() const { return callback_window_; }
+  int32_t PopError() { return errors_.Pop(); }
+  platform::WindowHandle application_window() const { return errors_.window(); }
+  platform::WindowHandle callback_window() const { return callback_window_.load(); }
+
+  // --- Lifecycle -------------------------------------------------------------
+  Lifecycle lifecycle() const;
+  // The one check before an operation: answers true when the instance has
+  // what `need` names, else reports the refusal's code in `report` style
+  // (kErrNotReady without the device object or register view, kErrBuffer
+  // without the buffers) and answers false.
+  bool Require(Need need, Report report = Report::kRecord);
 
   // --- Lifetime and selection ------------------------------------------------
   int32_t Initialize(platform::WindowHandle window);
@@ -109,16 +125,16 @@ class CMorvex {
                              int32_t height);
   int32_t GetCaptureWindowEx(int32_t* total_h, int32_t* x, int32_t* width, int32_t* total_v, int32_t* y,
                              int32_t* height) const;
-  int32_t Width() const { return capture_width_; }
-  int32_t Height() const { return capture_height_; }
+  int32_t Width() const { return format_.width; }
+  int32_t Height() const { return format_.height; }
   int32_t SetSubSample(int32_t mode);
-  int32_t GetSubSample() const { return subsample_; }
+  int32_t GetSubSample() const { return format_.subsample; }
   int32_t SetColorMode(int32_t bits_per_pixel);
   int32_t GetColorMode() const;
   int32_t SetSamplingRate(int32_t rate);
   int32_t GetSamplingRate(int32_t* rate) const;  // also the video format
   int32_t SetWaitTime(int32_t milliseconds);
-  int32_t GetWaitTime() const { return wait_time_ms_; }
+  int32_t GetWaitTime() const { return format_.wait_time_ms; }
 
   // --- Acquisition and preview window ------------------------------------------
   int32_t Preview();
@@ -163,22 +179,22 @@ class CMorvex {
   int32_t AnalogDialog(platform::WindowHandle owner);
   int32_t ImageDialog(platform::WindowHandle owner);
 
-  // The device object's register view; set together with the device object
-  // and cleared before it goes away. Not owned.
-  // A view attached here replaces the device object's own (tests).
-  void AttachRegisterAccess(DeviceRegisterAccess* registers) { attached_registers_ = registers; }
-  bool has_device() const { return device_ != nullptr || attached_registers_ != nullptr; }
+  // A register view attached here replaces the device object's own (tests).
+  void AttachRegisterAccess(DeviceRegisterAccess* registers) { direct_.Attach(registers); }
+  bool has_device() const { return device_ != nullptr || direct_.registers() != nullptr; }
 
   // Observers for tests and tools.
   CMorvexZ3U2Base* device() const { return device_.get(); }
-  int32_t selected_device() const { return selected_device_; }
-  bool buffers_ready() const { return buffers_ready_; }
+  int32_t selected_device() const { return selection_.device(); }
+  bool buffers_ready() const { return images_.ready(); }
   const imaging::CpuInfo& cpu_info() const { return cpu_info_; }
   // The reference frames and defect maps; null before initialisation.
-  imaging::MaskData* mask_data() const { return mask_.get(); }
+  imaging::MaskData* mask_data() const { return images_.mask(); }
   // The cached camera settings as they are stored.
-  settings::AnalogueRecord analogue_settings() const;
-  int32_t cooler_cached() const { return cooler_; }
+  settings::AnalogueRecord analogue_settings() const { return stored_.analogue_copy(); }
+  // The image-settings record as the next frame will read it.
+  ImageSettings image_settings() const { return stored_.image_copy(); }
+  int32_t cooler_cached() const { return stored_.cooler; }
   // True from a successful Record until its file has been finalised.
   bool recording() const;
   // Of the current or last recording: frames written, and frames processed
@@ -207,7 +223,7 @@ class CMorvex {
   int32_t Prepare();
   void SendPrepareSettings();
   bool SizeImages(int32_t width, int32_t height);
-  imaging::FrameImages ImageSet() const;
+  imaging::FrameImages ImageSet() const { return images_.set(); }
   // Where each frame goes: the callback window and the user buffer.
   void SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order);
   // The preview window unless the placement says none; records kErrWindow.
@@ -229,13 +245,9 @@ class CMorvex {
   void StopStreamUnlessCapturing();
   void SendWindowUnlessAcquiring();
 
-  // Records kErrNotReady and answers false when there is no device object.
-  bool RequireDevice();
-  // Records kErrBuffer and answers false when initialisation ended before
-  // the images and reference frames were made.
-  bool RequireBuffers();
-  bool CaptureWindowValid() const;
-  DeviceRegisterAccess* registers() const;
+  bool RequireDevice() { return Require(Need::kDevice); }
+  bool RequireBuffers() { return Require(Need::kBuffers); }
+  DeviceRegisterAccess* registers() const { return direct_.registers(); }
   // Reads the device's real exposure time into the cached seconds when it
   // has one. The caller holds the device lock.
   void RefreshExposureSeconds(CMorvexZ3U2Base& device);
@@ -248,53 +260,29 @@ class CMorvex {
   void SaveCameraSettings(int32_t camera);
   void SendCachedCameraSettings();
   void DestroyDeviceAndImages();
-  void ApplyAnalogueRecord(const settings::AnalogueRecord& record);
-  std::string DeviceName(int32_t device) const;
 
   platform::Clock& clock_;
   Environment environment_;
-  settings::RegistryStore store_;
+  // Every other room reports through the error room.
+  ErrorHistory errors_;
+  StoredSettings stored_;
 
   // Processor description.
   imaging::CpuInfo cpu_info_;
 
   // Device.
   std::unique_ptr<CMorvexZ3U2Base> device_;
-  std::unique_ptr<DeviceRegisterAccess> device_registers_;
-  DeviceRegisterAccess* attached_registers_ = nullptr;
+  DirectAccess direct_;
 
-  // Image set: raw 8, raw 16, colour 24, 32, 48, 64, work copy, preview.
-  std::array<std::unique_ptr<imaging::CDibImage>, 8> images_;
-  // The references and defect maps; their lock is the mask lock, which the
-  // pipeline takes inside the frame lock.
-  std::unique_ptr<imaging::MaskData> mask_;
-  // Set once every image object exists and the references are sized.
-  bool buffers_ready_ = false;
+  // The image set, the references and defect maps; the mask lock, which the
+  // pipeline takes inside the frame lock, is theirs.
+  ImageRoom images_;
 
-  // Size settings.
-  int32_t total_h_ = kSensorWidth;
-  int32_t total_v_ = kSensorHeight;
-  int32_t capture_width_ = kSensorWidth;
-  int32_t capture_height_ = kSensorHeight;
-  int32_t capture_x_ = 0;
-  int32_t capture_y_ = 0;
-  int32_t buffer_count_ = 4;
+  CaptureFormat format_;
 
-  // Image settings, the dot and mask filters among them.
-  ImageSettings image_;
+  Selection selection_;
 
-  // Camera settings: gains, exposure (0.1 ms units and seconds), mirrors,
-  // auto-iris mode, gain level ("GainMode") and black level.
-  settings::AnalogueRecord analogue_;
-  int32_t cooler_ = 0;      // filter 100
-  int32_t aux_switch_ = 0;  // filter 105
-  int32_t real_exposure_us_ = 0;
-
-  // Selection.
-  bool selected_before_ = false;
-  int32_t selected_device_ = -1;
-
-  // Acquisition.
+  // The acquisition room (acquisition/, recording.cpp).
   std::atomic<int32_t> mode_{kIdle};
   std::atomic<int32_t> run_state_{kStop};
   // The worker of preview and trigger mode; joined by StopPreview.
@@ -306,19 +294,9 @@ class CMorvex {
   int32_t frame_count_ = 0;
   uint32_t rate_measured_at_ms_ = 0;
   int32_t frame_rate_ = 0;  // tenths of frames per second
-  // A capture window set while frames flow; sent at the next prepare.
-  bool window_pending_ = false;
   imaging::FramePipeline pipeline_;
-  int32_t color_mode_ = 0;  // index 0-5
   // The colour mode the images were last prepared for; the worker's.
   int32_t prepared_color_mode_ = 0;
-  int32_t subsample_ = 0;
-  std::atomic<int32_t> wait_time_ms_{10};
-  int32_t clock_setting_ = 0;
-
-  // Guards the cached camera and image settings: setters on application
-  // threads, one snapshot per frame on the worker.
-  mutable std::mutex settings_lock_;
 
   // Serialises the camera-value operations on the device object between
   // application threads and the worker's automatic exposure. Taken before
@@ -334,9 +312,8 @@ class CMorvex {
   PreviewPlacement preview_placement_;
   std::unique_ptr<PreviewWindow> preview_;
 
-  // Windows.
-  platform::WindowHandle application_window_ = nullptr;
-  platform::WindowHandle callback_window_ = nullptr;
+  // Where frames are posted; the application window is the error room's.
+  std::atomic<platform::WindowHandle> callback_window_{nullptr};
   FrameDescription frame_description_{};
 
   // Guards the configuration list.
@@ -347,10 +324,6 @@ class CMorvex {
   // new-frame event the worker sets. Made at the first Record.
   struct Recorder;
   std::shared_ptr<Recorder> recorder_;
-
-  // Errors are pushed from application and worker threads alike.
-  mutable std::mutex error_lock_;
-  int32_t error_history_[kErrorHistoryLength] = {};
 };
 
 }  // namespace morvex

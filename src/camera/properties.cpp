@@ -29,8 +29,8 @@ void CMorvex::RefreshExposureSeconds(CMorvexZ3U2Base& device) {
   if (device.HasRealExposureTime() != 1) return;
   double seconds = 0.0;
   if (!device.GetRealExposureTime(&seconds)) return;
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  analogue_.exposure_ex = seconds;
+  std::lock_guard<std::mutex> lock(stored_.lock);
+  stored_.analogue.exposure_ex = seconds;
 }
 
 // --- The identifier pair ------------------------------------------------------------------
@@ -49,8 +49,8 @@ int32_t CMorvex::GetFilterValue(int32_t id, int32_t* flag) {
     case PropertyKind::kImageFlag:
     case PropertyKind::kImagePacked: {
       int32_t value = 0;
-      std::lock_guard<std::mutex> lock(settings_lock_);
-      image_.Get(id, &value);
+      std::lock_guard<std::mutex> lock(stored_.lock);
+      stored_.image.Get(id, &value);
       return value;
     }
     case PropertyKind::kGlobalGain:
@@ -98,8 +98,8 @@ int32_t CMorvex::GetFilterValue(int32_t id, int32_t* flag) {
       int32_t level = 0;
       device.GetBlackLevel(&level);
       {
-        std::lock_guard<std::mutex> settings(settings_lock_);
-        analogue_.black_level = level;
+        std::lock_guard<std::mutex> settings(stored_.lock);
+        stored_.analogue.black_level = level;
       }
       RecordError(kErrSuccess);
       return level;
@@ -125,8 +125,8 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
     case PropertyKind::kImageWriteOnly: {
       CachedFilterResult result;
       {
-        std::lock_guard<std::mutex> lock(settings_lock_);
-        result = image_.Set(id, value);
+        std::lock_guard<std::mutex> lock(stored_.lock);
+        result = stored_.image.Set(id, value);
       }
       if (result == CachedFilterResult::kDone) return 1;
       break;
@@ -136,18 +136,19 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
       std::lock_guard<std::mutex> lock(device_lock_);
       if (!InDeviceRange(device, *entry, value)) break;
       (device.*entry->set)(value);
-      std::lock_guard<std::mutex> settings(settings_lock_);
-      entry->analogue(analogue_) = value;
+      std::lock_guard<std::mutex> settings(stored_.lock);
+      entry->analogue(stored_.analogue) = value;
       if (kind == PropertyKind::kGlobalGain)
-        analogue_.color_g1 = analogue_.color_r = analogue_.color_b = analogue_.color_g2 = value;
+        stored_.analogue.color_g1 = stored_.analogue.color_r = stored_.analogue.color_b =
+            stored_.analogue.color_g2 = value;
       return 1;
     }
     case PropertyKind::kExposure: {
       std::lock_guard<std::mutex> lock(device_lock_);
       if (!InDeviceRange(device, *entry, value)) break;
       {
-        std::lock_guard<std::mutex> settings(settings_lock_);
-        analogue_.exposure = value;
+        std::lock_guard<std::mutex> settings(stored_.lock);
+        stored_.analogue.exposure = value;
       }
       device.SetExposureTime(value & 0xFFFF);
       RefreshExposureSeconds(device);
@@ -161,8 +162,8 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
       }
       const int32_t answer = device.SetCooler(value);
       if (answer != 0) {
-        std::lock_guard<std::mutex> settings(settings_lock_);
-        cooler_ = value > 0 ? 1 : 0;
+        std::lock_guard<std::mutex> settings(stored_.lock);
+        stored_.cooler = value > 0 ? 1 : 0;
       }
       return answer;
     }
@@ -180,8 +181,8 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
         RecordError(kErrDeviceIo);
         return 0;
       }
-      std::lock_guard<std::mutex> settings(settings_lock_);
-      aux_switch_ = value > 0 ? 1 : 0;
+      std::lock_guard<std::mutex> settings(stored_.lock);
+      stored_.aux_switch = value > 0 ? 1 : 0;
       return 1;
     }
     case PropertyKind::kBlackLevel: {
@@ -195,8 +196,8 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
         return 0;
       }
       {
-        std::lock_guard<std::mutex> settings(settings_lock_);
-        analogue_.black_level = value;
+        std::lock_guard<std::mutex> settings(stored_.lock);
+        stored_.analogue.black_level = value;
       }
       RecordError(kErrSuccess);
       return 1;
@@ -223,8 +224,8 @@ double CMorvex::GetExposureTimeEx(int32_t* flag) {
   double seconds = 0.0;
   if (!device.GetRealExposureTime(&seconds)) return -1.0;
   {
-    std::lock_guard<std::mutex> settings(settings_lock_);
-    analogue_.exposure_ex = seconds;
+    std::lock_guard<std::mutex> settings(stored_.lock);
+    stored_.analogue.exposure_ex = seconds;
   }
   SetFlag(flag, 1);
   return seconds;
@@ -247,9 +248,9 @@ int32_t CMorvex::SetExposureTimeEx(double seconds) {
   // Cache the time the camera took, not the one asked for.
   double taken = seconds;
   device.GetRealExposureTime(&taken);
-  std::lock_guard<std::mutex> settings(settings_lock_);
-  analogue_.exposure_ex = taken;
-  analogue_.exposure = static_cast<int32_t>(taken * 10000.0);
+  std::lock_guard<std::mutex> settings(stored_.lock);
+  stored_.analogue.exposure_ex = taken;
+  stored_.analogue.exposure = static_cast<int32_t>(taken * 10000.0);
   return 1;
 }
 
@@ -258,14 +259,14 @@ int32_t CMorvex::GetRealExposureTime(int32_t* flag) {
   if (!RequireDevice()) return 0;
   int64_t microseconds;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    microseconds = static_cast<int64_t>(analogue_.exposure) * 100;
+    std::lock_guard<std::mutex> lock(stored_.lock);
+    microseconds = static_cast<int64_t>(stored_.analogue.exposure) * 100;
     // A stored exposure far outside the device range must not wrap.
     if (microseconds > std::numeric_limits<int32_t>::max())
       microseconds = std::numeric_limits<int32_t>::max();
     if (microseconds < std::numeric_limits<int32_t>::min())
       microseconds = std::numeric_limits<int32_t>::min();
-    real_exposure_us_ = static_cast<int32_t>(microseconds);
+    stored_.real_exposure_us = static_cast<int32_t>(microseconds);
   }
   SetFlag(flag, 1);
   return static_cast<int32_t>(microseconds);
@@ -284,8 +285,8 @@ int32_t CMorvex::SetRealExposureTime(int32_t microseconds) {
     return 0;
   }
   {
-    std::lock_guard<std::mutex> settings(settings_lock_);
-    analogue_.exposure = units;
+    std::lock_guard<std::mutex> settings(stored_.lock);
+    stored_.analogue.exposure = units;
   }
   device.SetExposureTime(units & 0xFFFF);
   RefreshExposureSeconds(device);
@@ -317,8 +318,8 @@ double CMorvex::GetTemperatureEx(int32_t* flag) {
 
 int32_t CMorvex::GetMirrorH() {
   if (!RequireDevice()) return 0;
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return analogue_.mirror_h;
+  std::lock_guard<std::mutex> lock(stored_.lock);
+  return stored_.analogue.mirror_h;
 }
 
 int32_t CMorvex::SetMirrorH(int32_t on) {
@@ -326,37 +327,31 @@ int32_t CMorvex::SetMirrorH(int32_t on) {
   const int32_t value = on != 0 ? 1 : 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   device_->SetMirrorH(value);
-  std::lock_guard<std::mutex> settings(settings_lock_);
-  analogue_.mirror_h = value;
+  std::lock_guard<std::mutex> settings(stored_.lock);
+  stored_.analogue.mirror_h = value;
   return 1;
 }
 
 int32_t CMorvex::GetMirrorV() {
-  if (device_ == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return analogue_.mirror_v;
+  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
+  std::lock_guard<std::mutex> lock(stored_.lock);
+  return stored_.analogue.mirror_v;
 }
 
 int32_t CMorvex::SetMirrorV(int32_t on) {
-  if (device_ == nullptr) {
-    PostErrorOnly(kErrNotReady);
-    return 0;
-  }
+  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
   const int32_t value = on != 0 ? 1 : 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   device_->SetMirrorV(value);
-  std::lock_guard<std::mutex> settings(settings_lock_);
-  analogue_.mirror_v = value;
+  std::lock_guard<std::mutex> settings(stored_.lock);
+  stored_.analogue.mirror_v = value;
   return 1;
 }
 
 int32_t CMorvex::GetAutoIris(int32_t* flag) const {
   SetFlag(flag, 1);
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  return analogue_.auto_iris;
+  std::lock_guard<std::mutex> lock(stored_.lock);
+  return stored_.analogue.auto_iris;
 }
 
 int32_t CMorvex::SetAutoIris(int32_t mode) {
@@ -364,8 +359,8 @@ int32_t CMorvex::SetAutoIris(int32_t mode) {
     PostErrorOnly(kErrArgument);
     return 0;
   }
-  std::lock_guard<std::mutex> lock(settings_lock_);
-  analogue_.auto_iris = mode;
+  std::lock_guard<std::mutex> lock(stored_.lock);
+  stored_.analogue.auto_iris = mode;
   return 1;
 }
 

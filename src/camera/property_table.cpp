@@ -8,7 +8,7 @@ namespace {
 using Base = CMorvexZ3U2Base;
 using Analogue = settings::AnalogueRecord;
 
-template <int32_t ImageSettings::*Field>
+template <int32_t settings::ImageSettingsRecord::*Field>
 int32_t& Image(ImageSettings& s) {
   return s.*Field;
 }

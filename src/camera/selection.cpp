@@ -19,7 +19,7 @@ constexpr const char kDeviceNameBase[] = "MorvexVelsaTEC";
 
 // --- Enumeration and selection -----------------------------------------------------------
 
-std::string CMorvex::DeviceName(int32_t number) const {
+std::string Selection::DeviceName(int32_t number) {
   char name[64];
   std::snprintf(name, sizeof name, "%s_%02d", kDeviceNameBase, static_cast<int>(number));
   return name;
@@ -38,7 +38,7 @@ int32_t CMorvex::EnumDevice(char* names) {
     ++present;
     // The caller's list holds ten names; cameras after the tenth are counted only.
     if (present <= kMaxEnumeratedNames) {
-      const std::string name = DeviceName(present);
+      const std::string name = Selection::DeviceName(present);
       std::snprintf(names + (present - 1) * kNameEntryLength, kNameEntryLength, "%s", name.c_str());
     }
   }
@@ -73,7 +73,7 @@ int32_t CMorvex::GetDeviceName(int32_t device, char* buffer, int32_t size) {
     RecordError(kErrNoDevice);
     return 0;
   }
-  const std::string name = DeviceName(device + 1);
+  const std::string name = Selection::DeviceName(device + 1);
   // The name with its terminator must fit: a short buffer is refused, never overrun.
   if (name.size() + 1 > static_cast<size_t>(size)) {
     RecordError(kErrArgument);
@@ -105,13 +105,12 @@ int32_t CMorvex::SetDeviceNumber(int32_t device) {
   if (!RequireDevice()) return 0;
   // Only an opened camera's settings are saved: before the first opening the
   // cache holds no camera's values and would overwrite another camera's.
-  if (selected_before_ && selected_device_ >= 0) SaveCameraSettings(device_->GetTableIndex());
-  selected_before_ = true;
+  if (selection_.MarkSelecting() && selection_.opened()) SaveCameraSettings(device_->GetTableIndex());
   if (device_->IsCameraPresent(device) != 1) {
     RecordError(kErrNoDevice);
     return 0;
   }
-  if (device == selected_device_) return 1;
+  if (device == selection_.device()) return 1;
   // Opening replaces the sensor the frame thread is using.
   if (mode_.load() != kIdle) StopPreview();
   if (!device_->OpenCamera(device)) {
@@ -120,7 +119,7 @@ int32_t CMorvex::SetDeviceNumber(int32_t device) {
   }
   LoadCameraSettings(device_->GetTableIndex());
   SendCachedCameraSettings();
-  selected_device_ = device;
+  selection_.Opened(device);
   return 1;
 }
 

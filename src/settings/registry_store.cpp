@@ -17,10 +17,11 @@ constexpr const char* kSizeNames[] = {"TH", "TV", "EH", "EV", "EHS", "EVS", "Buf
 constexpr const char* kAnalogueNames[] = {"Global",   "ColorG1",  "ColorR",    "ColorB",
                                           "ColorG2",  "Exposure", "V_Mirror",  "H_Mirror",
                                           "AutoIris", "GainMode", "BlackLevel"};
-constexpr const char* kFilterNames[] = {"Brightness", "Contrast", "Hue",    "Saturation", "Sharpness",
-                                        "R_Gain",     "G_Gain",   "B_Gain", "Gamma",      "BayerMode"};
-constexpr const char* kGreyNames[] = {"Mode",     "GainR1",   "GainG1",   "GainG2",  "GainB1",
-                                      "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"};
+constexpr const char* kFilterNames[kFilterWords] = {"Brightness", "Contrast", "Hue",    "Saturation",
+                                                    "Sharpness",  "R_Gain",   "G_Gain", "B_Gain",
+                                                    "Gamma",      "BayerMode"};
+constexpr const char* kGreyNames[kGreyWords] = {"Mode",     "GainR1",   "GainG1",   "GainG2",  "GainB1",
+                                                "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"};
 
 std::string SubKey(const std::string& parent, const char* format, int32_t number) {
   char name[32];
@@ -177,43 +178,51 @@ int32_t RegistryStore::SaveAnalogue(int32_t camera, const AnalogueRecord& record
   return ok ? 1 : 0;
 }
 
-int32_t RegistryStore::LoadFilter(int32_t camera, FilterRecord* record) {
+namespace {
+
+static_assert(kGreyWords <= kFilterWords, "one word buffer serves both blocks");
+
+// Reads `count` words of the record from `offset`, each starting from its default.
+int32_t LoadWords(const std::string& key_name, const char* const* names, const int32_t* defaults,
+                  size_t count, size_t offset, ImageSettingsRecord* record) {
+  int32_t words[kFilterWords];
+  std::memcpy(words, defaults, count * 4);
   platform::SettingsKey key;
-  if (!key.Open(CameraKey(camera) + "\\Filter")) {
-    *record = FilterRecord();
-    return 0;
-  }
-  int32_t* fields = &record->brightness;
-  for (size_t i = 0; i < 10; ++i) ReadDword(key, kFilterNames[i], &fields[i]);
-  return 1;
+  const bool present = key.Open(key_name);
+  if (present)
+    for (size_t i = 0; i < count; ++i) ReadDword(key, names[i], &words[i]);
+  std::memcpy(reinterpret_cast<unsigned char*>(record) + offset, words, count * 4);
+  return present ? 1 : 0;
 }
 
-int32_t RegistryStore::SaveFilter(int32_t camera, const FilterRecord& record) {
+int32_t SaveWords(const std::string& key_name, const char* const* names, size_t count, size_t offset,
+                  const ImageSettingsRecord& record) {
+  int32_t words[kFilterWords];
+  std::memcpy(words, reinterpret_cast<const unsigned char*>(&record) + offset, count * 4);
   platform::SettingsKey key;
-  if (!key.Create(CameraKey(camera) + "\\Filter")) return 0;
-  return WriteDwords(key, kFilterNames, &record.brightness, 10) ? 1 : 0;
+  if (!key.Create(key_name)) return 0;
+  return WriteDwords(key, names, words, count) ? 1 : 0;
 }
 
-int32_t RegistryStore::LoadGrey(int32_t camera, GreyRecord* record) {
-  platform::SettingsKey key;
-  if (!key.Open(CameraKey(camera) + "\\Gray")) {
-    *record = GreyRecord();
-    return 0;
-  }
-  int32_t* fields[] = {&record->mode,      &record->gain[0],   &record->gain[1],
-                       &record->gain[2],   &record->gain[3],   &record->offset[0],
-                       &record->offset[1], &record->offset[2], &record->offset[3]};
-  for (size_t i = 0; i < 9; ++i) ReadDword(key, kGreyNames[i], fields[i]);
-  return 1;
+}  // namespace
+
+int32_t RegistryStore::LoadImage(int32_t camera, ImageSettingsRecord* record) {
+  const int32_t found = LoadWords(CameraKey(camera) + "\\Filter", kFilterNames, kFilterDefaults, kFilterWords,
+                                  kFilterOffset, record);
+  if (!found) std::memset(reinterpret_cast<unsigned char*>(record) + kClearedOffset, 0, kClearedWords * 4);
+  return found;
 }
 
-int32_t RegistryStore::SaveGrey(int32_t camera, const GreyRecord& record) {
-  platform::SettingsKey key;
-  if (!key.Create(CameraKey(camera) + "\\Gray")) return 0;
-  const int32_t values[] = {record.mode,      record.gain[0],   record.gain[1],
-                            record.gain[2],   record.gain[3],   record.offset[0],
-                            record.offset[1], record.offset[2], record.offset[3]};
-  return WriteDwords(key, kGreyNames, values, 9) ? 1 : 0;
+int32_t RegistryStore::SaveImage(int32_t camera, const ImageSettingsRecord& record) {
+  return SaveWords(CameraKey(camera) + "\\Filter", kFilterNames, kFilterWords, kFilterOffset, record);
+}
+
+int32_t RegistryStore::LoadGrey(int32_t camera, ImageSettingsRecord* record) {
+  return LoadWords(CameraKey(camera) + "\\Gray", kGreyNames, kGreyDefaults, kGreyWords, kGreyOffset, record);
+}
+
+int32_t RegistryStore::SaveGrey(int32_t camera, const ImageSettingsRecord& record) {
+  return SaveWords(CameraKey(camera) + "\\Gray", kGreyNames, kGreyWords, kGreyOffset, record);
 }
 
 uint32_t RegistryStore::TraceCategories() const {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/image_settings_record.h"
+
 namespace morvex::settings {
 
 constexpr const char kBaseKey[] = "Software\\Quisto\\MorvexVelsaTEC3T2Sdk";
@@ -83,32 +85,6 @@ struct AnalogueDefaults {
   double real_exposure = 0.0;
 };
 
-// "Filter" values in their order.
-struct FilterRecord {
-  int32_t brightness = 0;
-  int32_t contrast = 0;
-  int32_t hue = 0;
-  int32_t saturation = 0;
-  int32_t sharpness = 0;
-  int32_t r_gain = 100;
-  int32_t g_gain = 100;
-  int32_t b_gain = 100;
-  int32_t gamma = 100;
-  int32_t bayer_mode = 3;
-};
-static_assert(sizeof(FilterRecord) == 10 * 4, "ten Filter DWORDs");
-
-// "Gray" values in their order: gains and offsets R, G1, G2, B. Without a
-// stored key the offsets are the pipeline's neutral 0: an offset of 128
-// would lift every pixel once grey mode 1 is chosen.
-struct GreyRecord {
-  int32_t mode = 0;
-  int32_t gain[4] = {128, 128, 128, 128};
-  int32_t offset[4] = {0, 0, 0, 0};
-};
-static_assert(sizeof(GreyRecord) == 9 * 4, "nine Gray DWORDs");
-static_assert(offsetof(GreyRecord, offset) == 20, "Gray offsets follow the four gains");
-
 // A stored colour setting corrected against what the sensor allows.
 int32_t CorrectColorSetting(int32_t color, const ColorCapabilities& caps);
 
@@ -140,11 +116,14 @@ class RegistryStore {
   int32_t LoadAnalogue(int32_t camera, const AnalogueDefaults& defaults, AnalogueRecord* record);
   int32_t SaveAnalogue(int32_t camera, const AnalogueRecord& record);
 
-  // Without the key the record gets its defaults and the answer is 0.
-  int32_t LoadFilter(int32_t camera, FilterRecord* record);
-  int32_t SaveFilter(int32_t camera, const FilterRecord& record);
-  int32_t LoadGrey(int32_t camera, GreyRecord* record);
-  int32_t SaveGrey(int32_t camera, const GreyRecord& record);
+  // "Filter" into words 0-9 of the record, "Gray" into words 10-18; a value
+  // missing from a present key takes its default. Without the "Filter" key
+  // words 0-9 get their defaults and words 19-27 are cleared; without the
+  // "Gray" key words 10-18 get theirs. Either answers 0 then.
+  int32_t LoadImage(int32_t camera, ImageSettingsRecord* record);
+  int32_t SaveImage(int32_t camera, const ImageSettingsRecord& record);
+  int32_t LoadGrey(int32_t camera, ImageSettingsRecord* record);
+  int32_t SaveGrey(int32_t camera, const ImageSettingsRecord& record);
 
   // The base key's Size_00, Size_01, ... up to the first missing one (at
   // most 100). False when the base key cannot be opened.

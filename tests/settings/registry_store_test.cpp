@@ -251,38 +251,43 @@ TEST_F(Store, MissingGainKeyGivesTheSensorDefaults) {
 }
 
 TEST_F(Store, FilterAndGreyDefaultsAndRoundTrip) {
-  FilterRecord filter;
-  filter.brightness = -5;
-  filter.gamma = 7;
-  GreyRecord grey;
-  grey.mode = 1;
-  grey.offset[3] = 7;
-  EXPECT_EQ(0, store_.LoadFilter(0, &filter));
-  EXPECT_EQ(0, store_.LoadGrey(0, &grey));
+  ImageSettingsRecord record;
+  record.brightness = -5;
+  record.gamma = 7;
+  record.gray_mode = 1;
+  record.gray_offset[3] = 7;
+  record.bayer_gain_auto = record.gray_auto_balance = record.reserved[6] = 1;
+  record.dot_filter = record.mask_filter = 1;
+  EXPECT_EQ(0, store_.LoadImage(0, &record));
+  EXPECT_EQ(0, store_.LoadGrey(0, &record));
   const int32_t filter_defaults[] = {0, 0, 0, 0, 0, 100, 100, 100, 100, 3};
-  EXPECT_EQ(0, std::memcmp(filter_defaults, &filter, sizeof filter));
-  EXPECT_EQ(0, grey.mode);
+  EXPECT_EQ(0, std::memcmp(filter_defaults, &record, sizeof filter_defaults));
+  EXPECT_EQ(0, record.gray_mode);
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(128, grey.gain[i]);
-    EXPECT_EQ(0, grey.offset[i]);  // neutral
+    EXPECT_EQ(128, record.gray_gain[i]);
+    EXPECT_EQ(0, record.gray_offset[i]);  // neutral
   }
+  EXPECT_EQ(0, record.bayer_gain_auto + record.gray_auto_balance + record.reserved[6]) << "words 19-27";
+  EXPECT_EQ(2, record.dot_filter + record.mask_filter) << "the filter flags are not stored";
 
-  FilterRecord f{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
-  GreyRecord g{2, {11, 12, 13, 14}, {15, 16, 17, 18}};
-  ASSERT_EQ(1, store_.SaveFilter(0, f));
-  ASSERT_EQ(1, store_.SaveGrey(0, g));
+  ImageSettingsRecord f;
+  int32_t words[19];
+  for (int i = 0; i < 19; ++i) words[i] = i + 1;
+  std::memcpy(reinterpret_cast<unsigned char*>(&f), words, sizeof words);
+  ASSERT_EQ(1, store_.SaveImage(0, f));
+  ASSERT_EQ(1, store_.SaveGrey(0, f));
   const std::string camera = store_.CameraKey(0);
   EXPECT_EQ(6u, Dword(camera + "\\Filter", "R_Gain"));
   EXPECT_EQ(10u, Dword(camera + "\\Filter", "BayerMode"));
-  EXPECT_EQ(12u, Dword(camera + "\\Gray", "GainG1"));
-  EXPECT_EQ(13u, Dword(camera + "\\Gray", "GainG2"));
-  EXPECT_EQ(18u, Dword(camera + "\\Gray", "OffsetB1"));
-  FilterRecord f2;
-  GreyRecord g2;
-  EXPECT_EQ(1, store_.LoadFilter(0, &f2));
-  EXPECT_EQ(1, store_.LoadGrey(0, &g2));
-  EXPECT_EQ(0, std::memcmp(&f, &f2, sizeof f));
-  EXPECT_EQ(0, std::memcmp(&g, &g2, sizeof g));
+  EXPECT_EQ(13u, Dword(camera + "\\Gray", "GainG1"));
+  EXPECT_EQ(14u, Dword(camera + "\\Gray", "GainG2"));
+  EXPECT_EQ(19u, Dword(camera + "\\Gray", "OffsetB1"));
+  ImageSettingsRecord f2;
+  f2.bayer_gain_auto = 1;
+  EXPECT_EQ(1, store_.LoadImage(0, &f2));
+  EXPECT_EQ(1, store_.LoadGrey(0, &f2));
+  EXPECT_EQ(0, std::memcmp(&f, &f2, 19 * 4));
+  EXPECT_EQ(1, f2.bayer_gain_auto) << "a present key keeps the words after Gray";
 }
 
 TEST_F(Store, SizeListsStopAtTheFirstGap) {

@@ -28,10 +28,7 @@ constexpr uint32_t kRateIntervalMs = 1000;
 // --- Starting and stopping -------------------------------------------------------
 
 void CMorvex::SetFrameTarget(platform::WindowHandle window, void* buffer, int32_t size, int32_t row_order) {
-  {
-    std::lock_guard<std::mutex> lock(error_lock_);
-    callback_window_ = window;
-  }
+  callback_window_.store(window);
   {
     std::lock_guard<std::mutex> lock(frame_lock_);
     user_buffer_ = buffer;
@@ -123,8 +120,8 @@ int32_t CMorvex::StopPreview() {
 
 bool CMorvex::CreatePreviewWindow() {
   if (preview_placement_.none() || preview_->exists()) return true;
-  int32_t width = capture_width_, height = capture_height_;
-  if (subsample_ == 1 || subsample_ == 17) width /= 2, height /= 2;
+  int32_t width = 0, height = 0;
+  format_.FrameSize(&width, &height);
   if (preview_->Create(this, preview_placement_, width, height)) return true;
   RecordError(kErrWindow);
   return false;
@@ -180,7 +177,7 @@ int32_t CMorvex::WaitForFrame(uint32_t timeout_ms) {
 }
 
 bool CMorvex::TakeFrame() {
-  imaging::CDibImage* raw = ImageSet().RawFor(color_mode_);
+  imaging::CDibImage* raw = ImageSet().RawFor(format_.color_mode);
   if (raw == nullptr || raw->empty()) return false;
   // The copy is bounded by the image: a frame that does not fit fails.
   if (!device_->CopyFrame(raw->pixels(), static_cast<uint32_t>(raw->size_bytes()), nullptr, nullptr, nullptr,
@@ -191,11 +188,11 @@ bool CMorvex::TakeFrame() {
 }
 
 void CMorvex::FillFrameDescription(int32_t frame_rate) {
-  const imaging::CDibImage* raw = ImageSet().RawFor(color_mode_);
+  const imaging::CDibImage* raw = ImageSet().RawFor(format_.color_mode);
   frame_description_.reserved = 0;
   frame_description_.width = raw != nullptr ? raw->width() : 0;
   frame_description_.height = raw != nullptr ? raw->height() : 0;
-  frame_description_.bits_per_pixel = kBitsPerColorMode[color_mode_];
+  frame_description_.bits_per_pixel = kBitsPerColorMode[format_.color_mode];
   frame_description_.frame_rate = frame_rate;
   frame_description_.user_buffer = user_buffer_;
 }
@@ -226,7 +223,7 @@ bool CMorvex::CopyToUserBuffer(const imaging::CDibImage& image, void* buffer, in
 
 void CMorvex::PreviewLoop() {
   while (run_state_.load() != kStop) {
-    if (wait_time_ms_ > 0) platform::PreciseSleep(clock_, static_cast<uint32_t>(wait_time_ms_));
+    if (format_.wait_time_ms > 0) platform::PreciseSleep(clock_, static_cast<uint32_t>(format_.wait_time_ms));
     if (run_state_.load() != kRun) continue;
     const int32_t answer = WaitForFrame(kPreviewFrameWaitMs);
     if (answer == 1) {
@@ -270,8 +267,8 @@ void CMorvex::TriggerLoop() {
   device_->SetTriggerMode(1, 0);
   int32_t exposure = 0;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    exposure = analogue_.exposure;
+    std::lock_guard<std::mutex> lock(stored_.lock);
+    exposure = stored_.analogue.exposure;
   }
   // The camera needs the exposure and a margin before the counter is read.
   for (uint32_t slept = 0, total = static_cast<uint32_t>(std::max(exposure, 0) / 10 + 100);
@@ -341,7 +338,7 @@ int32_t CMorvex::SnapShot(void* buffer, int32_t size, int32_t row_order) {
 }
 
 int32_t CMorvex::GetImage(void* buffer, int32_t size, int32_t row_order) {
-  if (!RequireDevice()) return 0;
+  if (!RequireBuffers()) return 0;
   std::lock_guard<std::mutex> lock(frame_lock_);
   imaging::CDibImage* output = OutputImage();
   if (output == nullptr) {

@@ -25,7 +25,7 @@ bool Size(imaging::CDibImage* image, int32_t width, int32_t height, uint16_t bit
 
 bool CMorvex::SizeImages(int32_t width, int32_t height) {
   const imaging::FrameImages set = ImageSet();
-  const int32_t mode = color_mode_;
+  const int32_t mode = format_.color_mode;
   bool ok = true;
   if (mode <= 3) ok = ok && Size(set.raw8, width, height, 8);
   if (RawIs16(mode)) ok = ok && Size(set.raw16, width, height, 16);
@@ -44,11 +44,13 @@ void CMorvex::SendPrepareSettings() {
   int32_t mirror_v, mirror_h, gain, g1, r, b, g2, exposure, gain_level, black_level;
   double exposure_s;
   {
-    std::lock_guard<std::mutex> lock(settings_lock_);
-    mirror_v = analogue_.mirror_v, mirror_h = analogue_.mirror_h, gain = analogue_.global;
-    g1 = analogue_.color_g1, r = analogue_.color_r, b = analogue_.color_b, g2 = analogue_.color_g2;
-    exposure = analogue_.exposure, exposure_s = analogue_.exposure_ex;
-    gain_level = analogue_.gain_mode, black_level = analogue_.black_level;
+    std::lock_guard<std::mutex> lock(stored_.lock);
+    mirror_v = stored_.analogue.mirror_v, mirror_h = stored_.analogue.mirror_h,
+    gain = stored_.analogue.global;
+    g1 = stored_.analogue.color_g1, r = stored_.analogue.color_r, b = stored_.analogue.color_b,
+    g2 = stored_.analogue.color_g2;
+    exposure = stored_.analogue.exposure, exposure_s = stored_.analogue.exposure_ex;
+    gain_level = stored_.analogue.gain_mode, black_level = stored_.analogue.black_level;
   }
   device.SetMirrorV(mirror_v);
   device.SetMirrorH(mirror_h);
@@ -62,8 +64,8 @@ void CMorvex::SendPrepareSettings() {
     device.SetRealExposureTime(exposure_s);
     double taken = 0.0;
     if (device.GetRealExposureTime(&taken)) {
-      std::lock_guard<std::mutex> lock(settings_lock_);
-      real_exposure_us_ = static_cast<int32_t>(taken * 1e6 + 0.5);
+      std::lock_guard<std::mutex> lock(stored_.lock);
+      stored_.real_exposure_us = static_cast<int32_t>(taken * 1e6 + 0.5);
     }
   } else {
     device.SetExposureTime(exposure & 0xFFFF);
@@ -77,25 +79,24 @@ void CMorvex::SendPrepareSettings() {
 
 int32_t CMorvex::Prepare() {
   // Nothing selected: the table index would name another camera's entry.
-  if (selected_device_ < 0 || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
+  if (!selection_.opened() || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
     RecordError(kErrNoDevice);
     return 0;
   }
-  if (!CaptureWindowValid()) {
+  if (!format_.WindowValid()) {
     RecordError(kErrCaptureWindow);
     return 0;
   }
-  device_->SetDataWidth(RawIs16(color_mode_) ? 1 : 0);
-  if (!device_->SetWindow(capture_x_, capture_y_, capture_width_, capture_height_, subsample_)) {
+  device_->SetDataWidth(RawIs16(format_.color_mode) ? 1 : 0);
+  if (!device_->SetWindow(format_.x, format_.y, format_.width, format_.height, format_.subsample)) {
     RecordError(kErrCaptureWindow);
     return 0;
   }
-  window_pending_ = false;
+  format_.window_pending = false;
   // The sensor rounds the window; the images take the size it will send.
   int32_t width = 0, height = 0;
   if (!device_->GetWindow(nullptr, nullptr, &width, &height, nullptr) || width <= 0 || height <= 0) {
-    width = capture_width_, height = capture_height_;
-    if (subsample_ == 1 || subsample_ == 17) width /= 2, height /= 2;
+    format_.FrameSize(&width, &height);
   }
   {
     std::lock_guard<std::mutex> lock(frame_lock_);
@@ -103,7 +104,7 @@ int32_t CMorvex::Prepare() {
       RecordError(kErrBuffer);
       return 0;
     }
-    prepared_color_mode_ = color_mode_;
+    prepared_color_mode_ = format_.color_mode;
   }
   SendPrepareSettings();
   preview_->Prepare(width, height);

@@ -29,6 +29,8 @@
 #include <windows.h>
 // After windows.h.
 #include <tlhelp32.h>
+
+#include "screen_capture_win32.h"
 #else
 #include <dirent.h>
 #endif
@@ -91,18 +93,18 @@ bool Eventually(F done, int seconds = 30) {
 class Messages {
  public:
   Messages() {
-    platform::SetPostedMessageSink([this](platform::WindowHandle window, uint32_t message, uintptr_t w,
-                                          intptr_t l) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (message == MORVEX_WM_ERROR && window == kApplication) {
-        application_.push_back(static_cast<int>(l));
-      } else if (message == MORVEX_WM_FRAME && window == kCallback) {
-        if (w == 0)
-          callback_.push_back(static_cast<int>(l));
-        else
-          ++frames_;
-      }
-    });
+    platform::SetPostedMessageSink(
+        [this](platform::WindowHandle window, uint32_t message, uintptr_t w, intptr_t l) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          if (message == MORVEX_WM_ERROR && window == kApplication) {
+            application_.push_back(static_cast<int>(l));
+          } else if (message == MORVEX_WM_FRAME && window == kCallback) {
+            if (w == 0)
+              callback_.push_back(static_cast<int>(l));
+            else
+              ++frames_;
+          }
+        });
   }
   ~Messages() { platform::SetPostedMessageSink({}); }
   int frames() {
@@ -177,8 +179,8 @@ class Faults : public ::testing::Test {
     return codes;
   }
   int CallBackPreview() {
-    return Morvex_CallBackPreview(handle_, Messages::kCallback, frame_.data(), static_cast<int>(frame_.size()),
-                                  1);
+    return Morvex_CallBackPreview(handle_, Messages::kCallback, frame_.data(),
+                                  static_cast<int>(frame_.size()), 1);
   }
   std::string AviPath() {
     files_.push_back(platform::test::TempPath("fault") + ".avi");
@@ -202,6 +204,7 @@ class Faults : public ::testing::Test {
     EXPECT_EQ("", test::CheckAviLayout(file, 640, 512, frames)) << path;
   }
 
+  platform::SimulatedClock simulated_;
   platform::test::PrivateSettings private_;
   std::string mapping_ = UniqueMapping();
   emulator::EmulatorPort port_;
@@ -211,11 +214,6 @@ class Faults : public ::testing::Test {
   std::vector<uint8_t> frame_ = std::vector<uint8_t>(640 * 512 * 3);
   std::vector<std::string> files_;
 };
-
-bool SnapShotWorks(int handle) {
-  std::vector<uint8_t> buffer(640 * 512 * 3);
-  return Morvex_SnapShot(handle, buffer.data(), static_cast<int>(buffer.size()), 1) == 1;
-}
 
 // --- Unplugging --------------------------------------------------------------------------------
 
@@ -263,6 +261,274 @@ TEST_F(Faults, UnplugAndReplugWhilePreviewingOrRecording) {
   Release();
   ExpectSettled(before_);
 }
+
+// --- Failed reads ------------------------------------------------------------------------------
+
+// The frame thread gives up at the fifth failed read of one frame; a header
+// read fails only after 15 transfers, so 75 header faults are five failures.
+TEST_F(Faults, FailedReadsEndTheStreamAtTheFifthFailureOfAFrame) {
+  Open();
+  using Arm = void (emulator::EmulatedCamera::*)(uint32_t);
+  struct Case {
+    const char* name;
+    Arm arm;
+    uint32_t count;
+    bool ends;
+  } cases[] = {
+      {"four data reads", &emulator::EmulatedCamera::SetFailDataReads, 4, false},
+      {"five data reads", &emulator::EmulatedCamera::SetFailDataReads, 5, true},
+      {"five header reads", &emulator::EmulatedCamera::SetFailHeaderReads, 75, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Messages messages;
+    ASSERT_EQ(1, CallBackPreview());
+    ASSERT_TRUE(messages.FramesFlow());
+    (camera_->*c.arm)(c.count);
+    ASSERT_TRUE(Eventually(
+        [&] { return camera_->pending_data_faults() == 0 && camera_->pending_header_faults() == 0; }, 60));
+    if (c.ends) {
+      ASSERT_TRUE(Eventually([&] { return !messages.callback().empty(); }));
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      EXPECT_EQ(std::vector<int>{MORVEX_ERR_STREAM_STOPPED}, messages.callback());
+      EXPECT_EQ(std::vector<int>{MORVEX_ERR_STREAM_STOPPED}, Codes());
+    } else {
+      EXPECT_TRUE(messages.FramesFlow());
+      EXPECT_TRUE(messages.callback().empty());
+      EXPECT_TRUE(Codes().empty());
+    }
+    EXPECT_EQ(1, Morvex_StopPreview(handle_));
+    ExpectSettled(idle_);
+  }
+}
+
+// --- A camera that never becomes ready -------------------------------------------------------------
+
+TEST_F(Faults, ACameraThatNeverBecomesReadyIsNotOpened) {
+  emulator::EmulatedCameraOptions options;
+  options.ready_after_polls = 0xFFFFFFFFu;
+  Open(options, simulated_);  // the 400 polls half a second apart pass at once
+  EXPECT_EQ(400u, camera_->ready_polls());
+  EXPECT_EQ(std::vector<int>{MORVEX_ERR_NO_DEVICE}, Codes());
+  EXPECT_EQ(0, CallBackPreview());
+  EXPECT_EQ((std::vector<int>{MORVEX_ERR_ACQUISITION, MORVEX_ERR_NO_DEVICE}), Codes());
+  std::vector<uint8_t> buffer(640 * 512);
+  EXPECT_EQ(0, Morvex_SnapShot(handle_, buffer.data(), static_cast<int>(buffer.size()), 1));
+  EXPECT_EQ(std::vector<int>{MORVEX_ERR_NO_DEVICE}, Codes());
+  ExpectSettled(idle_);
+  Release();
+  ExpectSettled(before_);
+}
+
+// --- Frames that stop coming -----------------------------------------------------------------------
+
+// The stop must not wait out the 5 s data waits (25 s until the frame thread
+// gives up) nor the 60 s wait for a trigger; the bound only tells a hang.
+TEST_F(Faults, StopReturnsWhenFramesStopComing) {
+  emulator::EmulatedCameraOptions options;
+  options.trigger_interval_ms = 100;
+  Open(options);
+  struct Case {
+    const char* name;
+    bool trigger;
+  } cases[] = {{"preview, data never comes", false}, {"trigger, no pulse comes", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Messages messages;
+    if (c.trigger) {
+      ASSERT_EQ(1, Morvex_Trigger(handle_, Messages::kCallback, nullptr, 0, 0));
+      ASSERT_TRUE(messages.FramesFlow());
+      camera_->SetTriggerInterval(0);
+    } else {
+      ASSERT_EQ(1, CallBackPreview());
+      ASSERT_TRUE(messages.FramesFlow());
+      camera_->SetFailDataReads(1000);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+      EXPECT_EQ(1, Morvex_StopPreview(handle_));
+      stopped = true;
+    });
+    EXPECT_TRUE(Eventually([&] { return stopped.load(); }, 15)) << "the stop hangs";
+    stopper.join();
+    camera_->SetFailDataReads(0);
+    camera_->SetTriggerInterval(100);
+    EXPECT_TRUE(messages.callback().empty());
+    ExpectSettled(idle_);
+    Codes();
+  }
+}
+
+// --- Close and Release from other threads ----------------------------------------------------------
+
+// The application runs a mode on its thread; another thread closes or
+// releases the camera while a third keeps calling in.
+TEST_F(Faults, CloseAndReleaseFromOtherThreadsInEveryMode) {
+  emulator::EmulatedCameraOptions options;
+  options.trigger_interval_ms = 100;
+  enum class Kind { kPreview, kCapture, kTrigger, kRecording };
+  struct Case {
+    const char* name;
+    Kind kind;
+  } modes[] = {{"preview", Kind::kPreview},
+               {"capture", Kind::kCapture},
+               {"trigger", Kind::kTrigger},
+               {"recording", Kind::kRecording}};
+  for (const bool release : {false, true}) {
+    for (const Case& m : modes) {
+      SCOPED_TRACE(std::string(m.name) + (release ? ", released" : ", closed"));
+      if (handle_ == 0) Open(options);
+      Messages messages;
+      const std::string path = m.kind == Kind::kRecording ? AviPath() : "";
+      switch (m.kind) {
+        case Kind::kPreview:
+          ASSERT_EQ(1, CallBackPreview());
+          break;
+        case Kind::kCapture:
+          ASSERT_EQ(1, Morvex_Capture(handle_));
+          break;
+        case Kind::kTrigger:
+          ASSERT_EQ(1, Morvex_Trigger(handle_, Messages::kCallback, frame_.data(),
+                                      static_cast<int>(frame_.size()), 1));
+          break;
+        case Kind::kRecording:
+          ASSERT_EQ(1, Morvex_Record(handle_, path.c_str(), 600000, 0));
+          break;
+      }
+      const int h = handle_;
+      std::atomic<bool> done{false};
+      std::atomic<int> snapshots{0};
+      // The application's own calls go on until the handle is gone or the test ends.
+      std::thread caller([&, h] {
+        std::vector<uint8_t> copy(640 * 512 * 3);
+        while (!done) {
+          if (m.kind == Kind::kCapture)
+            snapshots += Morvex_SnapShot(h, copy.data(), static_cast<int>(copy.size()), 1);
+          Morvex_GetImage(h, copy.data(), static_cast<int>(copy.size()), 0);
+          int flag = 0;
+          Morvex_GetFilterValue(h, 18, &flag);
+        }
+      });
+      if (m.kind == Kind::kCapture)
+        EXPECT_TRUE(Eventually([&] { return snapshots.load() >= 2; }));
+      else if (m.kind != Kind::kRecording)
+        EXPECT_TRUE(messages.FramesFlow());
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      std::thread closer([&, h] { EXPECT_EQ(1, release ? Morvex_Release(h) : Morvex_Close(h)); });
+      closer.join();
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      done = true;
+      caller.join();
+      if (!path.empty()) ExpectIntactAvi(path);
+      for (int code : messages.application())
+        EXPECT_NE(MORVEX_ERR_STREAM_STOPPED, code) << "a stop is no stream failure";
+      if (release) {
+        handle_ = 0;
+        EXPECT_EQ(-1, Morvex_GetWaitTime(h));
+        ExpectSettled(before_);
+      } else {
+        const int frames = messages.frames();
+        ExpectSettled(idle_);
+        EXPECT_EQ(frames, messages.frames()) << "no frame after Close";
+        EXPECT_EQ(1, Morvex_StopPreview(handle_));
+        Codes();
+      }
+    }
+  }
+}
+
+#ifdef MORVEX_WIN32
+// --- Windows ------------------------------------------------------------------------------------
+
+// Counts this thread's frame messages to `window` while pumping.
+int PumpFrames(HWND window, int ms) {
+  int frames = 0;
+  const auto end = Clock::now() + std::chrono::milliseconds(ms);
+  while (Clock::now() < end) {
+    MSG msg;
+    while (PeekMessageA(&msg, window, MORVEX_WM_FRAME, MORVEX_WM_FRAME, PM_REMOVE)) frames += msg.wParam != 0;
+    Sleep(5);
+  }
+  return frames;
+}
+
+TEST_F(Faults, CallbackWindowDestroyedWhileFramesArePosted) {
+  Open();
+  HWND window =
+      CreateWindowExA(0, "STATIC", "callback", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(nullptr, window);
+  ASSERT_EQ(1, Morvex_CallBackPreview(handle_, window, frame_.data(), static_cast<int>(frame_.size()), 1));
+  EXPECT_GT(PumpFrames(window, 1000), 0);
+  DestroyWindow(window);
+  // The worker goes on posting into nothing; the buffer still fills.
+  frame_.assign(frame_.size(), 0xEE);
+  EXPECT_TRUE(Eventually([&] { return frame_[0] != 0xEE; }));
+  EXPECT_EQ(1, Morvex_StopPreview(handle_));
+  EXPECT_TRUE(Codes().empty());
+  ExpectSettled(idle_);
+}
+
+BOOL CALLBACK VisitDialog(HWND window, LPARAM out) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof name);
+  if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = window;
+  return FALSE;
+}
+
+HWND FindDialog(DWORD thread) {
+  HWND found = nullptr;
+  for (int i = 0; i < 400 && found == nullptr; ++i) {
+    EnumThreadWindows(thread, VisitDialog, reinterpret_cast<LPARAM>(&found));
+    if (found == nullptr) Sleep(25);
+  }
+  return found;
+}
+
+// The camera unplugged while a dialog is open over a running preview: the
+// analogue dialog keeps the worker running, which posts the failure; the
+// camera dialog has stopped it and cannot start it again.
+TEST_F(Faults, UnplugWhileADialogIsOpen) {
+  Open();
+  struct Case {
+    const char* name;
+    int (*dialog)(int, MORVEX_HWND);
+    int button;
+    std::vector<int> posted;
+  } cases[] = {
+      {"analog", Morvex_SetAnalogDlg, IDCANCEL, {MORVEX_ERR_STREAM_STOPPED}},
+      {"camera", Morvex_SetCameraDlg, IDOK, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Messages messages;
+    ASSERT_EQ(1, CallBackPreview());
+    ASSERT_TRUE(messages.FramesFlow());
+    const DWORD me = GetCurrentThreadId();
+    std::thread driver([&] {
+      HWND dialog = FindDialog(me);
+      if (dialog == nullptr) {
+        ADD_FAILURE() << "no dialog appeared";
+        return;
+      }
+      camera_->SetPresent(false);
+      if (!c.posted.empty()) EXPECT_TRUE(Eventually([&] { return !messages.callback().empty(); }));
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      test::WritePng(test::CaptureClient(dialog), std::string("fault_unplugged_") + c.name + "_dialog");
+      PostMessageA(dialog, WM_COMMAND, c.button, 0);
+    });
+    EXPECT_EQ(1, c.dialog(handle_, nullptr));
+    driver.join();
+    EXPECT_EQ(c.posted, messages.callback());
+    EXPECT_EQ(1, Morvex_StopPreview(handle_));
+    ExpectSettled(idle_);
+    camera_->SetPresent(true);
+    Codes();
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace morvex

@@ -217,36 +217,67 @@ class Faults : public ::testing::Test {
 
 // --- Unplugging --------------------------------------------------------------------------------
 
-TEST_F(Faults, UnplugAndReplugWhilePreviewingOrRecording) {
+TEST_F(Faults, UnplugAndReplugInEveryMode) {
   emulator::EmulatedCameraOptions options;
+  options.trigger_interval_ms = 100;
   Open(options);
+  enum class Kind { kPreview, kRecording, kTrigger, kCapture };
   struct Case {
     const char* name;
-    bool record;
-    // Where the stream's end is announced: callback window or application window.
-    bool to_callback;
-  } cases[] = {{"callback preview", false, true}, {"recording", true, false}};
+    Kind kind;
+    // The end of the stream as posted to the callback window (while
+    // recording to the application window) and as recorded.
+    std::vector<int> posted, recorded;
+  } cases[] = {
+      {"callback preview", Kind::kPreview, {MORVEX_ERR_STREAM_STOPPED}, {MORVEX_ERR_STREAM_STOPPED}},
+      {"recording", Kind::kRecording, {MORVEX_ERR_STREAM_STOPPED}, {MORVEX_ERR_STREAM_STOPPED}},
+      {"trigger", Kind::kTrigger, {MORVEX_ERR_STREAM_STOPPED}, {MORVEX_ERR_STREAM_STOPPED}},
+      {"capture", Kind::kCapture, {}, {MORVEX_ERR_ACQUISITION}},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Messages messages;
-    const std::string path = c.record ? AviPath() : "";
-    if (c.record) {
-      ASSERT_EQ(1, Morvex_Record(handle_, path.c_str(), 600000, 0));
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    } else {
-      ASSERT_EQ(1, CallBackPreview());
-      ASSERT_TRUE(messages.FramesFlow());
+    const std::string path = c.kind == Kind::kRecording ? AviPath() : "";
+    std::vector<uint8_t> buffer(640 * 512 * 3);
+    const auto snapshot = [&] {
+      return Morvex_SnapShot(handle_, buffer.data(), static_cast<int>(buffer.size()), 1);
+    };
+    switch (c.kind) {
+      case Kind::kPreview:
+        ASSERT_EQ(1, CallBackPreview());
+        ASSERT_TRUE(messages.FramesFlow());
+        break;
+      case Kind::kRecording:
+        ASSERT_EQ(1, Morvex_Record(handle_, path.c_str(), 600000, 0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        break;
+      case Kind::kTrigger:
+        ASSERT_EQ(1, Morvex_Trigger(handle_, Messages::kCallback, nullptr, 0, 0));
+        ASSERT_TRUE(messages.FramesFlow());
+        break;
+      case Kind::kCapture:
+        ASSERT_EQ(1, Morvex_Capture(handle_));
+        ASSERT_EQ(1, snapshot());
+        break;
     }
     camera_->SetPresent(false);
-    const auto posted = [&] { return c.to_callback ? messages.callback() : messages.application(); };
-    ASSERT_TRUE(Eventually([&] { return !posted().empty(); }));
+    if (c.kind == Kind::kCapture) {
+      EXPECT_EQ(0, snapshot());
+    }
+    const auto posted = [&] {
+      return c.kind == Kind::kRecording ? messages.application() : messages.callback();
+    };
+    if (!c.posted.empty()) {
+      ASSERT_TRUE(Eventually([&] { return !posted().empty(); }));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const int frames = messages.frames();
-    EXPECT_EQ(std::vector<int>{MORVEX_ERR_STREAM_STOPPED}, posted());
-    EXPECT_EQ(std::vector<int>{MORVEX_ERR_STREAM_STOPPED}, Codes());
-    if (c.record) ExpectIntactAvi(path);
+    EXPECT_EQ(c.posted, posted());
+    EXPECT_EQ(c.recorded, Codes());
+    if (!path.empty()) ExpectIntactAvi(path);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(frames, messages.frames()) << "no frame after the failure";
+    EXPECT_EQ(c.posted, posted()) << "posted once";
     EXPECT_EQ(1, Morvex_StopPreview(handle_));
     ExpectSettled(idle_);
 
@@ -255,7 +286,7 @@ TEST_F(Faults, UnplugAndReplugWhilePreviewingOrRecording) {
     ASSERT_EQ(1, CallBackPreview());
     EXPECT_TRUE(messages.FramesFlow());
     EXPECT_EQ(1, Morvex_StopPreview(handle_));
-    EXPECT_EQ(std::vector<int>{MORVEX_ERR_STREAM_STOPPED}, posted()) << "nothing new";
+    EXPECT_EQ(c.posted, posted()) << "nothing new";
     Codes();
   }
   Release();

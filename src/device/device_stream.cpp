@@ -87,6 +87,7 @@ int32_t CMorvexZ3U2Base::ApplySettings() {
 }
 
 int32_t CMorvexZ3U2Base::StartStream(int32_t transfer_mode) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (running_.load()) {
     platform::WaitResult ended;
     {
@@ -141,6 +142,7 @@ bool CMorvexZ3U2Base::EndFrameThread(uint32_t first_wait_ms) {
 }
 
 int32_t CMorvexZ3U2Base::StopStream(int32_t wait) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (sensor_) sensor_->StopAcquisitionWorker();
   if (running_.exchange(0)) {
     if (wait) {
@@ -165,6 +167,7 @@ int32_t CMorvexZ3U2Base::StopStream(int32_t wait) {
 }
 
 int32_t CMorvexZ3U2Base::SetTransferMode(int32_t mode) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (!controller_) return 0;
   if (mode != transfer_mode_.load()) {
     StopStream(0);

@@ -202,6 +202,15 @@ class Faults : public ::testing::Test {
     const uint32_t frames = test::U32(file, 48);
     EXPECT_GE(frames, 1u);
     EXPECT_EQ("", test::CheckAviLayout(file, 640, 512, frames)) << path;
+    // The first frame is the ramp: bottom row first, grey as blue, green and
+    // red, the top 8 of its 12 bits.
+    ASSERT_GT(file.size(), 232u + 640 * 512 * 3);
+    for (const auto& [x, y] : {std::pair{0, 0}, {639, 0}, {7, 3}, {320, 256}, {639, 511}}) {
+      const uint8_t* p = file.data() + 232 + (static_cast<size_t>(511 - y) * 640 + x) * 3;
+      const int expected = ((x + 4 * y) % 4096) >> 4;
+      EXPECT_EQ(expected, p[0]) << x << ", " << y;
+      EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]) << x << ", " << y;
+    }
   }
 
   platform::SimulatedClock simulated_;

@@ -87,6 +87,7 @@ int32_t CMorvexZ3U2Base::ApplySettings() {
 }
 
 int32_t CMorvexZ3U2Base::StartStream(int32_t transfer_mode) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (running_.load()) {
     platform::WaitResult ended;
     {
@@ -141,6 +142,7 @@ bool CMorvexZ3U2Base::EndFrameThread(uint32_t first_wait_ms) {
 }
 
 int32_t CMorvexZ3U2Base::StopStream(int32_t wait) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (sensor_) sensor_->StopAcquisitionWorker();
   if (running_.exchange(0)) {
     if (wait) {
@@ -165,6 +167,7 @@ int32_t CMorvexZ3U2Base::StopStream(int32_t wait) {
 }
 
 int32_t CMorvexZ3U2Base::SetTransferMode(int32_t mode) {
+  std::lock_guard<std::recursive_mutex> lock(stream_control_lock_);
   if (!controller_) return 0;
   if (mode != transfer_mode_.load()) {
     StopStream(0);
@@ -213,23 +216,32 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
       if (deferred_exposure_pending_.exchange(0) && sensor_)
         sensor_->SetExposureTime(deferred_exposure_value_.load());
 
+      bool counter_lost = false;
       if (trigger_mode_.load() == 1) {
-        // Wait for the trigger: the FPGA's frame counter moves.
+        // Wait for the trigger: the FPGA's frame counter moves. A counter
+        // that cannot be read time after time (an unplugged camera) counts
+        // as a failed read, or the wait would never end.
         bool triggered = false;
+        int failed_polls = 0;
         while (running_.load()) {
           uint8_t counter = 0;
-          if (controller_->ReadFpgaRegister(fpga_reg::kFrameCounter, &counter) &&
-              counter != static_cast<uint8_t>(last_frame_counter_.load())) {
-            last_frame_counter_.store(counter);
-            triggered = true;
+          if (controller_->ReadFpgaRegister(fpga_reg::kFrameCounter, &counter)) {
+            failed_polls = 0;
+            if (counter != static_cast<uint8_t>(last_frame_counter_.load())) {
+              last_frame_counter_.store(counter);
+              triggered = true;
+              break;
+            }
+          } else if (++failed_polls >= kMaxFrameFailures) {
+            counter_lost = true;
             break;
           }
           clock_.Sleep(1);
         }
-        if (!triggered) break;
+        if (!triggered && !counter_lost) break;
       }
 
-      if (controller_->ReadFrameHeader(&record)) {
+      if (!counter_lost && controller_->ReadFrameHeader(&record)) {
         const int32_t mode = transfer_mode_.load();
         if (mode == 3) {
           last_frame_counter_.store(record.frame_counter & 0xFF);

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/clock.h"
@@ -417,6 +418,10 @@ class CMorvexZ3U2Base {
   int32_t restart_pending_ = 1;
   std::atomic<int32_t> deferred_exposure_pending_{0};
   std::atomic<int32_t> deferred_exposure_value_{0};
+  // Starting and stopping come from several threads (a snapshot and a
+  // Close at once): one at a time, or both would join and free the same
+  // frame thread. Recursive: a start stops, a stop is reached from a start.
+  std::recursive_mutex stream_control_lock_;
   std::unique_ptr<platform::Thread> frame_thread_;
   std::atomic<int32_t> running_{0};
   // Each device object has its own: a shared one lets one camera's stop

@@ -2,10 +2,8 @@
 // exports against the emulator: what it answers and which codes it records.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,7 +11,8 @@
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
-#include "test_paths.h"
+#include "names.h"
+#include "paths.h"
 
 namespace morvex {
 namespace {
@@ -131,12 +130,6 @@ const Operation kOperations[] = {
      {{1, {kNotReady}}, {1, {}}, {1, {}}, {1, {}}, {1, {}}}},
 };
 
-std::string UniqueMapping() {
-  static std::mt19937 random(
-      static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  return "MorvexLifecycleTest-" + std::to_string(random());
-}
-
 class LifecycleTest : public ::testing::Test {
  protected:
   void SetUp() override { port_.AddCamera(); }
@@ -175,9 +168,9 @@ class LifecycleTest : public ::testing::Test {
     return codes;
   }
 
-  platform::test::PrivateSettings private_;
+  test::PrivateSettings private_;
   std::string settings_key_ = private_.Path("MorvexVelsaTEC3T2Sdk");
-  std::string mapping_ = UniqueMapping();
+  std::string mapping_ = test::UniqueName("lifecycle");
   emulator::EmulatorPort port_;
   emulator::EmulatorPort empty_;
 };

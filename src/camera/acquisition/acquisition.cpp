@@ -283,6 +283,14 @@ void CMorvex::TriggerLoop() {
     if (!device_->StartStream(2)) break;
     const int32_t answer = WaitForFrame(kTriggerFrameWaitMs);
     if (run_state_.load() == kStop) break;
+    // A failed stream ends the worker as in preview; restarting it would
+    // start a frame thread after another and never tell the application.
+    if (answer == 1) {
+      run_state_.store(kStop);
+      PostToCallback(0, kErrStreamStopped);
+      RecordError(kErrStreamStopped);
+      break;
+    }
     if (answer != 3) continue;
 
     std::unique_lock<std::mutex> lock(frame_lock_);

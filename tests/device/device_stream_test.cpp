@@ -95,6 +95,22 @@ TEST_F(DeviceStream, ContinuousStreamDeliversAndStops) {
   EXPECT_NE(w28, 0xFFFFu);
 }
 
+// The FIFO reset for the next frame goes out before a frame is announced, so
+// a frame that ends while the consumer wakes waits in the FIFO.
+TEST_F(DeviceStream, NextFifoResetGoesOutBeforeTheFrameIsAnnounced) {
+  auto device = Open();
+  const size_t resets_before = rig_.port.Requests(0xC2).size();
+  ASSERT_EQ(device->StartStream(0), 1);
+  std::vector<uint8_t> frame(device->frame_byte_count());
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(device->WaitFrame(5000), 3);
+    const uint64_t produced = device->frames_produced();
+    EXPECT_GE(rig_.port.Requests(0xC2).size() - resets_before, produced + 1) << "frame " << produced;
+    device->GetFrame(frame.data(), 0, 0, 0, 1);
+  }
+  EXPECT_EQ(device->StopStream(1), 1);
+}
+
 TEST_F(DeviceStream, RestartingWhileTheEarlierThreadRunsStopsItFirst) {
   auto device = Open();
   ASSERT_EQ(device->StartStream(0), 1);

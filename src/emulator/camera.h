@@ -137,6 +137,8 @@ class VirtualCamera : public EmulatedCamera {
   double TemperatureLocked(double now_ms) const;
   void AdvanceTime(double now_ms);
   void CompleteFrame(double end_ms, bool triggered);
+  // A read is pending on the stream while no frame is part-way out.
+  bool HeaderReadWaiting() const;
   void ServeReads();
   // Renders the image of the frame being read; the timing thread's job.
   bool RenderStartedFrame();

@@ -56,7 +56,15 @@ void VirtualCamera::AdvanceTime(double now) {
   if (!trigger_mode_) {
     if (now >= next_frame_end_ms_) {
       // Frames missed while nobody looked still count.
-      const double missed = std::floor((now - next_frame_end_ms_) / period);
+      double missed = std::floor((now - next_frame_end_ms_) / period);
+      if (missed >= 1 && fifo_.empty() && HeaderReadWaiting()) {
+        // A reader was waiting when the first of them ended and would have
+        // started on it then; this thread's own lateness must not lose it.
+        CompleteFrame(next_frame_end_ms_, false);
+        ServeReads();
+        missed -= 1;
+        next_frame_end_ms_ += period;
+      }
       const double end = next_frame_end_ms_ + missed * period;
       frame_counter_ += static_cast<uint32_t>(missed);
       CompleteFrame(end, false);
@@ -85,6 +93,12 @@ void VirtualCamera::AdvanceTime(double now) {
     CompleteFrame(trigger_frame_end_ms_, true);
     trigger_frame_end_ms_ = -1;
   }
+}
+
+bool VirtualCamera::HeaderReadWaiting() const {
+  for (const ReadRequest& r : reads_)
+    if (!r.swallowed && r.endpoint == wire::kEndpointIn && !r.slot->Abandoned()) return true;
+  return false;
 }
 
 void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {

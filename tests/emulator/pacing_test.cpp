@@ -86,5 +86,32 @@ TEST(FramePacing, NewFrameLengthTakesEffectAtOnce) {
   port.Shutdown();
 }
 
+// A reader that waits for a header when a frame ends gets that frame, even
+// when the camera looks at its clock only frames later.
+TEST(FramePacing, AWaitingReaderGetsTheFirstFrameThatEnded) {
+  platform::SimulatedClock clock;
+  EmulatorPort port(clock);
+  EmulatedCamera& camera = port.AddCamera();
+  Link link(port, camera.path());
+  link.WriteFpga16(0x40, 16);
+  link.WriteSensor24(0x02D4, 1000);  // 12.96 ms
+  ASSERT_TRUE(link.OpenStream());
+  ASSERT_TRUE(link.FifoReset());
+  const uint32_t before = camera.frame_counter();
+  auto io = port.CreateAsyncIo();
+  uint8_t request[38] = {};
+  request[13] = 0x81;
+  uint8_t header[64] = {};
+  ASSERT_EQ(port.IoControl(link.stream(), test::kDirect, request, 38, header, 64, io.get()).error,
+            platform::kErrorIoPending);
+  clock.Advance(40);  // three frames end
+  link.Fpga(8);
+  ASSERT_EQ(io->event().Wait(5000), platform::WaitResult::kSignaled);
+  ASSERT_TRUE(port.GetResult(link.stream(), *io, false).ok);
+  EXPECT_EQ(test::Le32(header + 32), before + 1);
+  EXPECT_GE(camera.frame_counter(), before + 3);
+  port.Shutdown();
+}
+
 }  // namespace
 }  // namespace morvex::emulator

@@ -208,6 +208,9 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
     return 0;
   }
 
+  // Set when the FIFO reset for the next header went out right after the
+  // last frame's data.
+  bool fifo_reset_sent = false;
   while (running_.load()) {
     int failures = 0;
     bool complete = false;
@@ -241,7 +244,13 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
         if (!triggered && !counter_lost) break;
       }
 
-      if (!counter_lost && controller_->ReadFrameHeader(&record)) {
+      bool header = false;
+      if (!counter_lost) {
+        header = fifo_reset_sent ? controller_->ReadFrameHeaderAfterReset(&record)
+                                 : controller_->ReadFrameHeader(&record);
+      }
+      fifo_reset_sent = false;
+      if (header) {
         const int32_t mode = transfer_mode_.load();
         if (mode == 3) {
           last_frame_counter_.store(record.frame_counter & 0xFF);
@@ -273,6 +282,11 @@ int32_t CMorvexZ3U2Base::StreamLoop() {
     const int32_t mode = transfer_mode_.load();
     // Counted before the frame is announced, so a waiter sees the count.
     if (mode == 2) counted_frames_.fetch_add(1);
+    // Streaming on: the FIFO is reset before the hand-over, so a frame that
+    // ends while the ring is filled and the worker wakes waits in the FIFO
+    // instead of being cleared by the next header read's reset.
+    if (mode == 0 && trigger_mode_.load() != 1 && running_.load())
+      fifo_reset_sent = controller_->ResetStreamFifo() != 0;
     DeliverFrame(record, data_started);
     if (mode == 1 || mode == 2) break;
   }

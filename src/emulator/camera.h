@@ -136,7 +136,16 @@ class VirtualCamera : public EmulatedCamera {
   bool TemperatureCopySupported() const;
   double TemperatureLocked(double now_ms) const;
   void AdvanceTime(double now_ms);
+  // The geometry and exposure of a frame ending at `end_ms` with the
+  // registers as they are; returns its exposure in lines.
+  uint32_t FrameInputs(double end_ms, bool triggered, uint32_t index, FrameGeometry* g,
+                       ExposureState* e) const;
   void CompleteFrame(double end_ms, bool triggered);
+  // Renders the next free-running frame ahead (outside the lock); true when
+  // it rendered.
+  bool StageNextFrame(std::unique_lock<std::mutex>& lock);
+  // A read is pending on the stream while no frame is part-way out.
+  bool HeaderReadWaiting() const;
   void ServeReads();
   // Renders the image of the frame being read; the timing thread's job.
   bool RenderStartedFrame();
@@ -187,6 +196,17 @@ class VirtualCamera : public EmulatedCamera {
   double power_on_ms_ = 0;
 
   FrameFifo fifo_;
+  // The next free-running frame, rendered ahead from the inputs it will
+  // have if nothing changes before it ends; used only when they match.
+  struct StagedFrame {
+    FrameGeometry geometry;
+    ExposureState exposure;
+    std::vector<uint8_t> data;
+    bool ready = false;
+    bool busy = false;  // being rendered outside the lock
+    bool Matches(const FrameGeometry& g, const ExposureState& e) const;
+  };
+  StagedFrame staged_;
   std::list<ReadRequest> reads_;
   std::list<ReadRequest> spare_reads_;  // nodes of finished reads, for reuse
   uint32_t frame_counter_ = 0;

@@ -30,6 +30,12 @@ int MarginLines(const SensorModel& model, ReadoutMode mode, bool vertical_crop) 
   return 25;
 }
 
+// The window registers are 11 bits wide on the small pair; the large pair's
+// windows reach 2688 columns and need 12.
+int WindowRegister(const SensorModel& model, const SensorRegisters& sensor, uint16_t address) {
+  return static_cast<int>(model.small_pair() ? sensor.Get11(address) : sensor.Get16(address) & 0xFFF);
+}
+
 }  // namespace
 
 FrameGeometry ComputeGeometry(const SensorModel& model, const SensorRegisters& sensor,
@@ -52,14 +58,14 @@ FrameGeometry ComputeGeometry(const SensorModel& model, const SensorRegisters& s
 
   if (g.mode == ReadoutMode::kWindow) {
     if (horizontal_crop) {
-      g.first_column = static_cast<int>(sensor.Get11(sensor::kWindowLeft));
-      g.window_width = static_cast<int>(sensor.Get11(sensor::kWindowWidth));
+      g.first_column = WindowRegister(model, sensor, sensor::kWindowLeft);
+      g.window_width = WindowRegister(model, sensor, sensor::kWindowWidth);
     } else {
       g.window_width = model.max_width;
     }
     if (vertical_crop) {
-      g.first_line = static_cast<int>(sensor.Get11(sensor::kWindowTop)) - (model.small_pair() ? 4 : 0);
-      g.window_height = static_cast<int>(sensor.Get11(sensor::kWindowHeight));
+      g.first_line = WindowRegister(model, sensor, sensor::kWindowTop) - (model.small_pair() ? 4 : 0);
+      g.window_height = WindowRegister(model, sensor, sensor::kWindowHeight);
     } else {
       g.window_height = model.max_height;
     }

@@ -32,7 +32,8 @@ constexpr Body kBodies[3] = {
     {0.30f, 0.40f, 0.012f, 0.55f}, {0.70f, 0.60f, 0.030f, 0.35f}, {0.55f, 0.25f, 0.004f, 0.60f}};
 
 // What stays the same for every pixel of a frame, worked out once per frame:
-// rendering is done on the reader's thread, at up to some 260 frames a second.
+// rendering is done on the camera's timing thread, at up to some 260 frames
+// a second.
 struct SceneFrame {
   SceneFrame(const SensorModel& model, const ExposureState& s)
       : state(s),
@@ -122,7 +123,7 @@ struct SceneFrame {
   // Samples 0 .. width - 1 of sensor row y.
   void SampleRow(int y, int width, uint16_t* out) const {
     if (state.scene == Scene::kRamp) {
-      for (int x = 0; x < width; ++x) out[x] = static_cast<uint16_t>((x + 4 * y) % 4096);
+      for (int x = 0; x < width; ++x) out[x] = static_cast<uint16_t>((x + 4 * y) & 4095);
       return;
     }
     float points[kPoints];
@@ -147,28 +148,57 @@ void RenderFrame(const SensorModel& model, const FrameGeometry& g, const Exposur
   const SceneFrame frame(model, s);
   const int width = std::min(model.max_width, SceneFrame::kMaxRow);
   const int height = model.max_height;
-  // The sensor rows a line needs (two when binning), each rendered once.
-  uint16_t rows[2][SceneFrame::kMaxRow];
-  const uint16_t* row_of[2] = {nullptr, nullptr};
+  // Row buffers carry one zero past the sensor's width: dummy samples and
+  // columns outside the sensor read it, so the sample loop has no branches.
+  static constexpr uint16_t kZeroRow[SceneFrame::kMaxRow + 1] = {};
+  uint16_t rows[2][SceneFrame::kMaxRow + 1];
+  const uint16_t* row_of[2] = {kZeroRow, kZeroRow};
   const auto load = [&](int slot, int ys) {
     if (ys < 0 || ys >= height) {
-      row_of[slot] = nullptr;  // outside the sensor: zeros
+      row_of[slot] = kZeroRow;
       return;
     }
     // The uncooled cameras' sensor is turned by 180 degrees.
     frame.SampleRow(model.rotated() ? height - 1 - ys : ys, width, rows[slot]);
+    rows[slot][width] = 0;
     row_of[slot] = rows[slot];
   };
-  const auto at = [&](int slot, int xs) -> uint32_t {
-    if (!row_of[slot] || xs < 0 || xs >= width) return 0;
-    return row_of[slot][model.rotated() ? width - 1 - xs : xs];
+  // Which row-buffer entries each delivered sample takes is the same on
+  // every line: worked out once per frame.
+  const int samples = std::clamp(g.samples_per_line, 0, kMaxFpgaLineBytes);
+  uint16_t first[kMaxFpgaLineBytes], second[kMaxFpgaLineBytes];
+  const auto entry = [&](int xs) -> uint16_t {
+    if (xs < 0 || xs >= width) return static_cast<uint16_t>(width);
+    return static_cast<uint16_t>(model.rotated() ? width - 1 - xs : xs);
   };
+  for (int i = 0; i < samples; ++i) {
+    int wx;
+    first[i] = second[i] = static_cast<uint16_t>(width);
+    if (!WindowColumn(g, i, &wx)) continue;
+    switch (g.mode) {
+      case ReadoutMode::kBinning:
+        first[i] = entry(2 * wx);
+        second[i] = entry(2 * wx + 1);
+        break;
+      case ReadoutMode::kReduced:
+        first[i] = entry(2 * wx);
+        break;
+      case ReadoutMode::kWindow:
+      default:
+        first[i] = entry(g.first_column + wx);
+        break;
+    }
+  }
   const size_t line_bytes = static_cast<size_t>(g.line_bytes);
+  const size_t sample_bytes = static_cast<size_t>(samples) * (g.bytes_per_sample == 2 ? 2 : 1);
   for (int j = 0; j < g.lines; ++j) {
     uint8_t* line = out + static_cast<size_t>(j) * line_bytes;
-    std::memset(line, 0, line_bytes);
     int wy;
-    if (!WindowLine(g, j, &wy)) continue;
+    if (!WindowLine(g, j, &wy)) {
+      std::memset(line, 0, line_bytes);
+      continue;
+    }
+    if (sample_bytes < line_bytes) std::memset(line + sample_bytes, 0, line_bytes - sample_bytes);
     switch (g.mode) {
       case ReadoutMode::kBinning:
         load(0, 2 * wy);
@@ -182,30 +212,22 @@ void RenderFrame(const SensorModel& model, const FrameGeometry& g, const Exposur
         load(0, g.first_line + wy);
         break;
     }
-    for (int i = 0; i < g.samples_per_line; ++i) {
-      int wx;
-      if (!WindowColumn(g, i, &wx)) continue;
-      uint32_t v;
-      switch (g.mode) {
-        case ReadoutMode::kBinning: {
-          const int x = 2 * wx;
-          v = (at(0, x) + at(0, x + 1) + at(1, x) + at(1, x + 1)) / 4;
-          break;
-        }
-        case ReadoutMode::kReduced:
-          v = at(0, 2 * wx);
-          break;
-        case ReadoutMode::kWindow:
-        default:
-          v = at(0, g.first_column + wx);
-          break;
-      }
-      if (g.bytes_per_sample == 2) {
+    const uint16_t* r0 = row_of[0];
+    const uint16_t* r1 = row_of[1];
+    const bool binning = g.mode == ReadoutMode::kBinning;
+    if (g.bytes_per_sample == 2) {
+      for (int i = 0; i < samples; ++i) {
+        const uint32_t v =
+            binning ? (r0[first[i]] + r0[second[i]] + r1[first[i]] + r1[second[i]]) / 4u : r0[first[i]];
         line[2 * i] = static_cast<uint8_t>(v);
         line[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-      } else {
-        line[i] = static_cast<uint8_t>(v >> 4);
       }
+    } else if (binning) {
+      for (int i = 0; i < samples; ++i)
+        line[i] =
+            static_cast<uint8_t>(((r0[first[i]] + r0[second[i]] + r1[first[i]] + r1[second[i]]) / 4u) >> 4);
+    } else {
+      for (int i = 0; i < samples; ++i) line[i] = static_cast<uint8_t>(r0[first[i]] >> 4);
     }
   }
 }

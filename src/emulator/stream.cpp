@@ -56,7 +56,15 @@ void VirtualCamera::AdvanceTime(double now) {
   if (!trigger_mode_) {
     if (now >= next_frame_end_ms_) {
       // Frames missed while nobody looked still count.
-      const double missed = std::floor((now - next_frame_end_ms_) / period);
+      double missed = std::floor((now - next_frame_end_ms_) / period);
+      if (missed >= 1 && fifo_.empty() && HeaderReadWaiting()) {
+        // A reader was waiting when the first of them ended and would have
+        // started on it then; this thread's own lateness must not lose it.
+        CompleteFrame(next_frame_end_ms_, false);
+        ServeReads();
+        missed -= 1;
+        next_frame_end_ms_ += period;
+      }
       const double end = next_frame_end_ms_ + missed * period;
       frame_counter_ += static_cast<uint32_t>(missed);
       CompleteFrame(end, false);
@@ -87,14 +95,15 @@ void VirtualCamera::AdvanceTime(double now) {
   }
 }
 
-void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
-  ++frame_counter_;
-  // The FIFO holds one frame besides the one being read; a newer frame
-  // replaces a waiting older one.
-  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
-  QueuedFrame& frame = fifo_.push_back();
-  frame.geometry = ComputeGeometry(model_, sensor_, fpga_, options_.fpga_version);
-  const FrameGeometry& g = frame.geometry;
+bool VirtualCamera::HeaderReadWaiting() const {
+  for (const ReadRequest& r : reads_)
+    if (!r.swallowed && r.endpoint == wire::kEndpointIn && !r.slot->Abandoned()) return true;
+  return false;
+}
+
+uint32_t VirtualCamera::FrameInputs(double end_ms, bool triggered, uint32_t index, FrameGeometry* g,
+                                    ExposureState* e) const {
+  *g = ComputeGeometry(model_, sensor_, fpga_, options_.fpga_version);
   const double line_us = LinePeriodUs(model_, options_.fpga_version, sensor_.line_length());
   uint32_t exposure_lines = sensor_.exposure_lines();
   if (triggered) {
@@ -102,15 +111,47 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
         fpga_.Get24(fpga::kTriggerExposureLow, fpga::kTriggerExposureMid, fpga::kTriggerExposureHigh);
     if (programmed) exposure_lines = programmed;
   }
-  ExposureState& e = frame.exposure;
-  e.scene = options_.scene;
-  e.time_s = end_ms / 1000.0;
-  e.exposure_ms = exposure_lines * line_us / 1000.0;
-  e.gain_code = sensor_.gain_code();
-  e.black_level = sensor_.black_level();
-  e.temperature_c = TemperatureLocked(end_ms);
-  e.frame_index = frame_counter_;
-  e.seed = seed_;
+  e->scene = options_.scene;
+  e->time_s = end_ms / 1000.0;
+  e->exposure_ms = exposure_lines * line_us / 1000.0;
+  e->gain_code = sensor_.gain_code();
+  e->black_level = sensor_.black_level();
+  e->temperature_c = TemperatureLocked(end_ms);
+  e->frame_index = index;
+  e->seed = seed_;
+  return exposure_lines;
+}
+
+bool VirtualCamera::StagedFrame::Matches(const FrameGeometry& g, const ExposureState& e) const {
+  const FrameGeometry& s = geometry;
+  const ExposureState& x = exposure;
+  return ready && !busy && s.mode == g.mode && s.first_column == g.first_column &&
+         s.first_line == g.first_line && s.window_width == g.window_width &&
+         s.window_height == g.window_height && s.margin_columns == g.margin_columns &&
+         s.margin_lines == g.margin_lines && s.mirror_h == g.mirror_h && s.mirror_v == g.mirror_v &&
+         s.lines == g.lines && s.line_bytes == g.line_bytes && s.bytes_per_sample == g.bytes_per_sample &&
+         s.samples_per_line == g.samples_per_line && s.vertical_offset == g.vertical_offset &&
+         s.horizontal_offset == g.horizontal_offset && x.scene == e.scene && x.time_s == e.time_s &&
+         x.exposure_ms == e.exposure_ms && x.gain_code == e.gain_code && x.black_level == e.black_level &&
+         x.temperature_c == e.temperature_c && x.frame_index == e.frame_index && x.seed == e.seed;
+}
+
+void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
+  ++frame_counter_;
+  // The FIFO holds one frame besides the one being read; a newer frame
+  // replaces a waiting older one.
+  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
+  QueuedFrame& frame = fifo_.push_back();
+  const uint32_t exposure_lines =
+      FrameInputs(end_ms, triggered, frame_counter_, &frame.geometry, &frame.exposure);
+  const FrameGeometry& g = frame.geometry;
+  const ExposureState& e = frame.exposure;
+  if (!triggered && staged_.Matches(g, e)) {
+    // Rendered ahead from these very inputs: the buffers change places.
+    frame.data.swap(staged_.data);
+    frame.rendered = true;
+    staged_.ready = false;
+  }
 
   uint8_t* h = frame.header.data();
   namespace fh = wire::frame_header;
@@ -187,6 +228,28 @@ bool VirtualCamera::RenderStartedFrame() {
   if (f.data.size() < frame_bytes) f.data.resize(frame_bytes);
   RenderFrame(model_, f.geometry, f.exposure, f.data.data());
   f.rendered = true;
+  return true;
+}
+
+bool VirtualCamera::StageNextFrame(std::unique_lock<std::mutex>& lock) {
+  if (!options_.present || standby_ || trigger_mode_ || staged_.busy) return false;
+  // Only while a reader streams: an idle camera's frames cost nothing.
+  if (!HeaderReadWaiting() && (fifo_.empty() || !fifo_.front().started())) return false;
+  FrameGeometry g;
+  ExposureState e;
+  FrameInputs(next_frame_end_ms_, false, frame_counter_ + 1, &g, &e);
+  if (staged_.Matches(g, e)) return false;
+  // The buffer only grows, as the FIFO's do.
+  if (staged_.data.size() < g.byte_count()) staged_.data.resize(g.byte_count());
+  staged_.busy = true;
+  staged_.ready = false;
+  lock.unlock();
+  RenderFrame(model_, g, e, staged_.data.data());
+  lock.lock();
+  staged_.geometry = g;
+  staged_.exposure = e;
+  staged_.busy = false;
+  staged_.ready = true;
   return true;
 }
 
@@ -276,6 +339,9 @@ void VirtualCamera::Run() {
     // Only a frame whose header went out is rendered: an idle camera's
     // frames cost nothing.
     if (RenderStartedFrame()) ServeReads();
+    // The next frame is rendered during its exposure, so that its data is
+    // ready when it ends, as the sensor's readout is.
+    if (StageNextFrame(lock)) continue;
     double next = now + kMaxIdleMs;
     if (options_.present && !standby_) {
       if (!trigger_mode_) {

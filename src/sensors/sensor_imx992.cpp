@@ -101,8 +101,10 @@ int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
     return 0;
   }
 
-  int32_t x = left;
-  int32_t y = IsFlippedOrientation() ? max_height - top - height : top;
+  // A sensor turned by 180 degrees counts both edges from the far side.
+  const bool flipped = IsFlippedOrientation();
+  int32_t x = flipped ? max_width - left - width : left;
+  int32_t y = flipped ? max_height - top - height : top;
   int32_t w = width;
   int32_t h = height;
   int32_t frame_length = pair_.full_frame_length;
@@ -163,11 +165,12 @@ int32_t CSensorIMX992Pair::SetWindow(int32_t left, int32_t width, int32_t top, i
   const int32_t stored_width = mode == 0 ? w : w / 2;
   const int32_t stored_height = mode == 0 ? h : h / 2;
   SensorDescriptor& d = descriptor_;
-  if (x != d.window_left || top != d.window_top || stored_width != d.window_width ||
+  const int32_t stored_left = mode == 0 ? left : 0;
+  if (stored_left != d.window_left || top != d.window_top || stored_width != d.window_width ||
       stored_height != d.window_height || mode != d.readout_mode) {
     reconfigure_ = true;
   }
-  d.window_left = x;
+  d.window_left = stored_left;
   d.window_top = top;
   d.window_width = stored_width;
   d.window_height = stored_height;

@@ -426,7 +426,11 @@ int CQorCy3Cam::TransferBuffered(Handle handle, void* buffer, uint32_t byte_coun
 
 // ---------------------------------------------------------------- frames
 
-int CQorCy3Cam::ReadFrameHeader(FrameRecord* record) {
+int CQorCy3Cam::ReadFrameHeader(FrameRecord* record) { return ReadHeader(record, false); }
+
+int CQorCy3Cam::ReadFrameHeaderAfterReset(FrameRecord* record) { return ReadHeader(record, true); }
+
+int CQorCy3Cam::ReadHeader(FrameRecord* record, bool fifo_reset_sent) {
   if (!record) return 0;
   bool opened_here = false;
   if (!stream_.load()) {
@@ -435,7 +439,7 @@ int CQorCy3Cam::ReadFrameHeader(FrameRecord* record) {
   }
   std::memset(scratch_, 0, sizeof(scratch_));
   int attempts = 0;
-  bool fifo_ready = ResetStreamFifo() != 0;
+  bool fifo_ready = fifo_reset_sent || ResetStreamFifo() != 0;
   while (fifo_ready) {
     ++attempts;
     uint32_t count = 0;

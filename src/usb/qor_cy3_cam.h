@@ -146,6 +146,9 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
   int ReadCameraInfo2(uint8_t* info);  // 64 bytes
   int RestartStream();
   int ResetStreamFifo(Handle handle = nullptr);  // null: the stream handle
+  // ReadFrameHeader for a caller that sent the FIFO reset itself, as soon as
+  // the previous frame's data was in; retries reset it again.
+  int ReadFrameHeaderAfterReset(FrameRecord* record);
   int PrepareTransfers();
   int ResetPort();
   int ResetEndpoint(uint8_t endpoint);
@@ -169,6 +172,7 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
   int RunDirect(Handle handle, void* buffer, uint32_t byte_count, uint8_t endpoint, uint32_t* transferred,
                 uint32_t wait_ms);
   int MoveMemory(bool write, uint64_t address, uint8_t* data, uint32_t byte_count);
+  int ReadHeader(FrameRecord* record, bool fifo_reset_sent);
 
   // The overlapped slot and header of one direct transfer. Finished ones
   // are kept for the next transfer, so that streaming allocates nothing per

@@ -95,6 +95,22 @@ TEST_F(DeviceStream, ContinuousStreamDeliversAndStops) {
   EXPECT_NE(w28, 0xFFFFu);
 }
 
+// The FIFO reset for the next frame goes out before a frame is announced, so
+// a frame that ends while the consumer wakes waits in the FIFO.
+TEST_F(DeviceStream, NextFifoResetGoesOutBeforeTheFrameIsAnnounced) {
+  auto device = Open();
+  const size_t resets_before = rig_.port.Requests(0xC2).size();
+  ASSERT_EQ(device->StartStream(0), 1);
+  std::vector<uint8_t> frame(device->frame_byte_count());
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(device->WaitFrame(5000), 3);
+    const uint64_t produced = device->frames_produced();
+    EXPECT_GE(rig_.port.Requests(0xC2).size() - resets_before, produced + 1) << "frame " << produced;
+    device->GetFrame(frame.data(), 0, 0, 0, 1);
+  }
+  EXPECT_EQ(device->StopStream(1), 1);
+}
+
 TEST_F(DeviceStream, RestartingWhileTheEarlierThreadRunsStopsItFirst) {
   auto device = Open();
   ASSERT_EQ(device->StartStream(0), 1);
@@ -394,14 +410,41 @@ const Geometry kGeometries[] = {
     {"binned", 0, 0, 640, 512, 1, 0, 0},
 };
 
+std::string ModelName(uint16_t product_id) {
+  switch (product_id) {
+    case 0x3290:
+      return "Cooled";
+    case 0x3280:
+      return "Uncooled";
+    case 0x3370:
+      return "UncooledImx992";
+    case 0x3380:
+      return "CooledImx992";
+    case 0x33C0:
+      return "UncooledImx993";
+    default:
+      return "Product" + std::to_string(product_id);
+  }
+}
+
+std::string RampFramesName(const ::testing::TestParamInfo<RampFrames::ParamType>& info) {
+  return ModelName(std::get<0>(info.param)) + std::to_string(std::get<1>(info.param)) + "bit_" +
+         std::get<2>(info.param).name;
+}
+
 INSTANTIATE_TEST_SUITE_P(Models, RampFrames,
                          ::testing::Combine(::testing::Values(uint16_t{0x3290}, uint16_t{0x3280}),
                                             ::testing::Values(8, 16), ::testing::ValuesIn(kGeometries)),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == 0x3290 ? "Cooled" : "Uncooled") +
-                                  std::to_string(std::get<1>(info.param)) + "bit_" +
-                                  std::get<2>(info.param).name;
-                         });
+                         RampFramesName);
+
+// The large pair: a window off the sensor's corner lands where it is asked
+// on the uncooled (turned) and the cooled sensor alike.
+INSTANTIATE_TEST_SUITE_P(LargeModels, RampFrames,
+                         ::testing::Combine(::testing::Values(uint16_t{0x3370}, uint16_t{0x33C0},
+                                                              uint16_t{0x3380}),
+                                            ::testing::Values(8, 16),
+                                            ::testing::Values(Geometry{"window", 64, 32, 320, 256, 0, 0, 0})),
+                         RampFramesName);
 
 }  // namespace
 }  // namespace morvex

@@ -1,9 +1,10 @@
-// Free-running frames arrive at the period the sensor registers program:
-// frame length x line period, averaged over many frames so that a loaded
-// machine's scheduling jitter does not count.
+// Free-running frames end at the period the sensor registers program: frame
+// length x line period. The camera runs on a simulated clock, so the count
+// of frames over a stretch of camera time is exact however loaded the
+// machine is.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cmath>
 
 #include "emulator/emulator.h"
 #include "link.h"
@@ -14,35 +15,18 @@ namespace {
 
 using test::Link;
 
-// Reads frames the way the frame thread does and returns the period in ms:
-// the median slope of arrival time over the header's frame counter between
-// frames at least half the run apart, so frames the reader missed and a
-// loaded machine's late wake-ups do not count.
-double MeasuredPeriodMs(Link& link, int frames) {
-  platform::Clock& clock = platform::SystemClock();
-  std::array<uint8_t, 64> h;
-  std::vector<uint8_t> data;
-  std::vector<double> counts, arrivals;
-  // The first frame may still end on the schedule of the previous settings.
-  EXPECT_TRUE(link.ReadFrame(&h, &data));
-  for (int i = 0; i < frames; ++i) {
-    if (!link.ReadFrame(&h, &data)) {
-      ADD_FAILURE() << "frame " << i;
-      return 0;
-    }
-    arrivals.push_back(static_cast<double>(clock.MultimediaTime()));
-    counts.push_back(static_cast<double>(test::Le32(h.data() + 32)));
-  }
-  std::vector<double> slopes;
-  for (int i = 0; i < frames; ++i)
-    for (int j = i + frames / 2; j < frames; ++j)
-      if (counts[j] > counts[i]) slopes.push_back((arrivals[j] - arrivals[i]) / (counts[j] - counts[i]));
-  if (slopes.empty()) return 0;
-  std::nth_element(slopes.begin(), slopes.begin() + slopes.size() / 2, slopes.end());
-  return slopes[slopes.size() / 2];
+// Frames that end while the clock moves on by `ms`; the control request
+// after the move makes the camera look at its clock.
+uint32_t FramesOver(platform::SimulatedClock& clock, EmulatedCamera& camera, Link& link, uint32_t ms) {
+  link.Fpga(8);
+  const uint32_t before = camera.frame_counter();
+  clock.Advance(ms);
+  link.Fpga(8);
+  return camera.frame_counter() - before;
 }
 
 struct PacingCase {
+  const char* what;
   uint16_t product_id;
   uint16_t fpga_version;
   uint32_t frame_length;
@@ -50,46 +34,83 @@ struct PacingCase {
   double line_us;
 };
 
-class FramePacing : public ::testing::TestWithParam<PacingCase> {};
+constexpr double kSlowLineUs = 12.961774681455678;
+constexpr double kFastLineUs = 6.880557337977816;  // FPGA version bit 14
 
-TEST_P(FramePacing, MeanPeriodWithinAMillisecond) {
-  const PacingCase c = GetParam();
-  platform::ScopedTimerResolution resolution(platform::SystemClock());
-  EmulatorPort port;
-  EmulatedCameraOptions o;
-  o.product_id = c.product_id;
-  o.fpga_version = c.fpga_version;
-  EmulatedCamera& camera = port.AddCamera(o);
-  Link link(port, camera.path());
-  // A small window keeps the copies short; timing is the sensor's alone.
-  link.WriteFpga16(0x40, 16);
-  link.WriteSensor24(0x02D4, c.frame_length);
-  link.WriteSensor16(0x02D8, c.line_length);
-  const double expected = c.frame_length * c.line_us / 1000.0;
-  EXPECT_NEAR(camera.frame_period_ms(), expected, 1e-9);
-  const int frames = static_cast<int>(1200.0 / expected) + 20;
-  EXPECT_NEAR(MeasuredPeriodMs(link, frames), expected, 1.0);
+const PacingCase kPacing[] = {
+    {"IMX991 full frame", 0x3290, 0x8125, 561, 972, kSlowLineUs},
+    {"IMX991 full frame, fast lines: 3.86 ms", 0x3290, 0xC125, 561, 516, kFastLineUs},
+    {"IMX991 7 ms exposure, fast lines", 0x3290, 0xC125, 1031, 516, kFastLineUs},
+    {"IMX991 long exposure frame", 0x3290, 0x8125, 3100, 972, kSlowLineUs},
+    {"IMX992 16-bit lines", 0x3380, 0x0105, 2140, 978, 978.0 / 489.0 * 355.7 * 1000.0 / 54545.0},
+};
+
+TEST(FramePacing, FramesOverTenSecondsOfCameraTime) {
+  constexpr uint32_t kSpanMs = 10000;
+  for (const PacingCase& c : kPacing) {
+    SCOPED_TRACE(c.what);
+    platform::SimulatedClock clock;
+    EmulatorPort port(clock);
+    EmulatedCameraOptions o;
+    o.product_id = c.product_id;
+    o.fpga_version = c.fpga_version;
+    EmulatedCamera& camera = port.AddCamera(o);
+    Link link(port, camera.path());
+    link.WriteSensor24(0x02D4, c.frame_length);
+    link.WriteSensor16(0x02D8, c.line_length);
+    const double period = c.frame_length * c.line_us / 1000.0;
+    EXPECT_NEAR(camera.frame_period_ms(), period, 1e-9);
+    // The first stretch starts on the schedule of the power-on settings.
+    FramesOver(clock, camera, link, 100);
+    const double whole = std::floor(kSpanMs / period);
+    const uint32_t frames = FramesOver(clock, camera, link, kSpanMs);
+    EXPECT_GE(frames, whole) << "period " << period << " ms";
+    EXPECT_LE(frames, whole + 1) << "period " << period << " ms";
+    port.Shutdown();
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Periods, FramePacing,
-    ::testing::Values(PacingCase{0x3290, 0x8125, 1000, 972, 12.961774681455678},  // 12.96 ms
-                      PacingCase{0x3290, 0xC125, 3000, 516, 6.880557337977816},   // fast lines, 20.6 ms
-                      PacingCase{0x3290, 0x8125, 3100, 972,
-                                 12.961774681455678},  // long exposure frame, 40.2 ms
-                      PacingCase{0x3380, 0x0105, 2140, 978, 978.0 / 489.0 * 355.7 * 1000.0 / 54545.0}));
+// A longer frame written mid-stream slows the camera down from the next frame.
+TEST(FramePacing, NewFrameLengthTakesEffectAtOnce) {
+  platform::SimulatedClock clock;
+  EmulatorPort port(clock);
+  EmulatedCamera& camera = port.AddCamera();
+  Link link(port, camera.path());
+  link.WriteSensor24(0x02D4, 800);
+  FramesOver(clock, camera, link, 100);
+  EXPECT_NEAR(FramesOver(clock, camera, link, 10000), 10000 / (800 * kSlowLineUs / 1000.0), 1.0);
+  link.WriteSensor24(0x02D4, 2400);
+  link.WriteSensor24(0x0440, 15);
+  FramesOver(clock, camera, link, 100);
+  EXPECT_NEAR(FramesOver(clock, camera, link, 10000), 10000 / (2400 * kSlowLineUs / 1000.0), 1.0);
+  port.Shutdown();
+}
 
-// A longer exposure written as a longer frame slows the stream down.
-TEST(FramePacingChange, NewFrameLengthTakesEffectAtOnce) {
-  EmulatorPort port;
+// A reader that waits for a header when a frame ends gets that frame, even
+// when the camera looks at its clock only frames later.
+TEST(FramePacing, AWaitingReaderGetsTheFirstFrameThatEnded) {
+  platform::SimulatedClock clock;
+  EmulatorPort port(clock);
   EmulatedCamera& camera = port.AddCamera();
   Link link(port, camera.path());
   link.WriteFpga16(0x40, 16);
-  link.WriteSensor24(0x02D4, 800);
-  EXPECT_NEAR(MeasuredPeriodMs(link, 60), 800 * 12.961774681455678 / 1000.0, 1.0);
-  link.WriteSensor24(0x02D4, 2400);
-  link.WriteSensor24(0x0440, 15);
-  EXPECT_NEAR(MeasuredPeriodMs(link, 40), 2400 * 12.961774681455678 / 1000.0, 1.0);
+  link.WriteSensor24(0x02D4, 1000);  // 12.96 ms
+  ASSERT_TRUE(link.OpenStream());
+  ASSERT_TRUE(link.FifoReset());
+  const uint32_t before = camera.frame_counter();
+  auto io = port.CreateAsyncIo();
+  uint8_t request[38] = {};
+  request[13] = 0x81;
+  uint8_t header[64] = {};
+  ASSERT_EQ(port.IoControl(link.stream(), test::kDirect, request, 38, header, 64, io.get()).error,
+            platform::kErrorIoPending);
+  clock.Advance(40);  // three frames end
+  link.Fpga(8);
+  ASSERT_EQ(io->event().Wait(5000), platform::WaitResult::kSignaled);
+  ASSERT_TRUE(port.GetResult(link.stream(), *io, false).ok);
+  EXPECT_EQ(test::Le32(header + 32), before + 1);
+  EXPECT_GE(camera.frame_counter(), before + 3);
+  port.Shutdown();
 }
 
 }  // namespace

@@ -9,6 +9,15 @@
 
 #include "platform/sync.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#endif
+
 namespace morvex::platform {
 namespace {
 
@@ -89,6 +98,39 @@ TEST(Thread, TimeCriticalFrameThreadStartsAtItsPriority) {
   EXPECT_NE(body_thread.load(), 0u);
   EXPECT_NE(body_thread.load(), CurrentThreadId());
 }
+
+#ifndef _WIN32
+// Natively a priority moves the nice value from the inherited one; lowering
+// it needs privileges, raising it does not.
+TEST(Thread, NativePriorityMovesTheNiceValue) {
+  errno = 0;
+  const int inherited = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+  ASSERT_EQ(errno, 0);
+  bool may_lower = false;
+  std::thread probe([&] {
+    may_lower = setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), inherited - 1) == 0;
+  });
+  probe.join();
+  const struct {
+    ThreadPriority priority;
+    int offset;
+  } cases[] = {{ThreadPriority::kTimeCritical, -15},
+               {ThreadPriority::kHighest, -10},
+               {ThreadPriority::kNormal, 0},
+               {ThreadPriority::kBelowNormal, 5},
+               {ThreadPriority::kIdle, 19}};
+  for (const auto& c : cases) {
+    std::atomic<int> nice{-100};
+    Thread thread;
+    ASSERT_TRUE(thread.Start(
+        [&] { nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid))); }, c.priority));
+    thread.Join();
+    const int wanted = std::clamp(inherited + c.offset, -20, 19);
+    EXPECT_EQ(nice.load(), c.offset < 0 && !may_lower ? inherited : wanted)
+        << "priority " << static_cast<int>(c.priority);
+  }
+}
+#endif
 
 TEST(Thread, CurrentThreadIdIsStablePerThreadAndDistinct) {
   const uint32_t mine = CurrentThreadId();

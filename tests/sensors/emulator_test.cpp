@@ -18,11 +18,12 @@ class SensorOnEmulator : public ::testing::Test {
  protected:
   // One emulated camera of `product` on a port of its own, opened as the
   // device object opens it.
-  void Open(uint16_t product) {
+  void Open(uint16_t product, uint16_t fpga_version = 0x8125) {
     Close();
     port_ = std::make_unique<emulator::EmulatorPort>(clock_);
     emulator::EmulatedCameraOptions options;
     options.product_id = product;
+    options.fpga_version = fpga_version;
     camera_ = &port_->AddCamera(options);
     controller_ = std::make_unique<CQorCy3Cam>(*port_, clock_, nullptr,
                                                test::UniqueName("sensor-" + std::to_string(product)).c_str());
@@ -92,6 +93,33 @@ TEST_F(SensorOnEmulator, ExposureMovesTheFramePeriod) {
   EXPECT_NEAR(sensor_->frame_period_ms(), long_period, 2.0);
   ASSERT_EQ(sensor_->SetExposureTime(10), 1);  // 1 ms
   EXPECT_NEAR(camera_->frame_period_ms(), short_period, 0.01 * short_period);
+}
+
+// The fastest the camera runs: the fast line timing of FPGA version bit 14
+// and an exposure shorter than the frame. The default 7 ms exposure does not
+// fit a 3.86 ms frame and stretches it to 1031 lines.
+TEST_F(SensorOnEmulator, Imx991FastLinesFramePeriod) {
+  struct Case {
+    int32_t exposure;  // 0.1 ms
+    uint32_t frame_lines;
+  };
+  for (const Case c : {Case{1, 561}, Case{10, 561}, Case{70, 1031}}) {
+    SCOPED_TRACE(c.exposure);
+    Open(0x3290, 0xC125);
+    ASSERT_EQ(sensor_->SetExposureTime(c.exposure), 1);
+    EXPECT_EQ(Sensor24(0x02D4), c.frame_lines);
+    EXPECT_EQ(Sensor16(0x02D8), 516u);
+    const double period = c.frame_lines * 6.880557337977816 / 1000.0;
+    EXPECT_NEAR(camera_->frame_period_ms(), period, 1e-9);
+    // Frames that end over ten seconds of camera time.
+    uint8_t counter = 0;
+    ASSERT_EQ(controller_->ReadFpgaRegister(8, &counter), 1);
+    const uint32_t before = camera_->frame_counter();
+    clock_.Advance(10000);
+    ASSERT_EQ(controller_->ReadFpgaRegister(8, &counter), 1);
+    const double frames = camera_->frame_counter() - before;
+    EXPECT_NEAR(frames, 10000 / period, 1.0);
+  }
 }
 
 TEST_F(SensorOnEmulator, WindowAndMirrorReachTheSensor) {

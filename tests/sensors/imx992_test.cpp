@@ -161,14 +161,18 @@ TEST_F(Imx992Test, CroppedWindowProgram) {
   EXPECT_TRUE(sensor_.reconfiguration_pending());
 }
 
-TEST_F(Imx992Test, UncooledCameraCountsTopsFromTheBottom) {
+TEST_F(Imx992Test, UncooledCameraCountsEdgesFromTheFarSide) {
   sensor_.SetModelCode(CSensorIMX992::kModelCode);
   ASSERT_EQ(sensor_.SetDataWidth(0), 1);
   controller_.ClearEvents();
   ASSERT_EQ(sensor_.SetWindow(8, 1024, 4, 1000, 0), 1);
-  // 2048 - 4 - 1000 = 1044 = 0x414; the stored top is the one asked for.
+  // 2560 - 8 - 1024 = 1528 = 0x5F8 and 2048 - 4 - 1000 = 1044 = 0x414; the
+  // stored edges are the ones asked for.
+  EXPECT_EQ(controller_.SensorWrites()[3], (SensorWrite{0x0320, 0xF8}));
+  EXPECT_EQ(controller_.SensorWrites()[4], (SensorWrite{0x0321, 0x05}));
   EXPECT_EQ(controller_.SensorWrites()[5], (SensorWrite{0x0322, 0x14}));
   EXPECT_EQ(controller_.SensorWrites()[6], (SensorWrite{0x0323, 0x04}));
+  EXPECT_EQ(sensor_.descriptor().window_left, 8);
   EXPECT_EQ(sensor_.descriptor().window_top, 4);
 }
 

@@ -1,11 +1,15 @@
-// Threads natively: pthreads. Linux gives unprivileged processes no
-// real-time priorities, so a thread keeps the priority it was asked for.
+// Threads natively: pthreads. A priority moves the thread's nice value from
+// the one it inherits (so an outer `nice` still counts); an unprivileged
+// process may not lower it, and its threads then keep the inherited one.
 #include "platform/thread.h"
 
 #include <pthread.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -16,16 +20,45 @@ namespace {
 
 struct Run {
   std::function<void()> body;
+  ThreadPriority priority = ThreadPriority::kNormal;
   std::mutex mutex;
   std::condition_variable finished_changed;
   bool finished = false;
 };
+
+int NiceOffset(ThreadPriority priority) {
+  switch (priority) {
+    case ThreadPriority::kIdle:
+      return 19;
+    case ThreadPriority::kLowest:
+      return 10;
+    case ThreadPriority::kBelowNormal:
+      return 5;
+    case ThreadPriority::kNormal:
+      return 0;
+    case ThreadPriority::kAboveNormal:
+      return -5;
+    case ThreadPriority::kHighest:
+      return -10;
+    case ThreadPriority::kTimeCritical:
+    default:
+      return -15;
+  }
+}
 
 void* RunBody(void* arg) {
   // The thread shares the run record, so a Thread destroyed by its own body
   // (detached then) leaves nothing dangling.
   std::shared_ptr<Run> run(std::move(*static_cast<std::shared_ptr<Run>*>(arg)));
   delete static_cast<std::shared_ptr<Run>*>(arg);
+  // Nice values are per thread on Linux; a refusal leaves the inherited one.
+  if (run->priority != ThreadPriority::kNormal) {
+    const id_t self = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int inherited = getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+      (void)setpriority(PRIO_PROCESS, self, std::clamp(inherited + NiceOffset(run->priority), -20, 19));
+  }
   run->body();
   run->body = nullptr;
   std::lock_guard<std::mutex> lock(run->mutex);
@@ -56,6 +89,7 @@ bool Thread::Start(std::function<void()> body, ThreadPriority priority) {
   if (impl_->started || !body) return false;
   auto run = std::make_shared<Run>();
   run->body = std::move(body);
+  run->priority = priority;
   auto* handoff = new std::shared_ptr<Run>(run);
   if (pthread_create(&impl_->thread, nullptr, &RunBody, handoff) != 0) {
     delete handoff;

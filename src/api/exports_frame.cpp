@@ -5,6 +5,7 @@
 
 #include "api/export_pattern.h"
 #include "morvex_version.h"
+#include "platform/clock.h"
 
 using morvex::CMorvex;
 using morvex::api::Dispatch;
@@ -36,7 +37,7 @@ int RecordUnsupported(int camera) {
 int MORVEX_CALL Morvex_Initialize(MORVEX_HWND window) {
   int handle = 0;
   try {
-    handle = Registry().Register(std::make_unique<CMorvex>());
+    handle = Registry().Register(std::make_unique<CMorvex>(morvex::platform::SystemClock()));
   } catch (...) {
     return 0;  // the instance could not be created; nothing is registered
   }

@@ -72,7 +72,7 @@ class CMorvex {
   // the user's settings key. Tests of the export layer set it. Thread-safe.
   static void SetDefaultEnvironment(Environment environment);
 
-  explicit CMorvex(platform::Clock& clock = platform::SystemClock());
+  explicit CMorvex(platform::Clock& clock);
   CMorvex(platform::Clock& clock, Environment environment);
   virtual ~CMorvex();
   CMorvex(const CMorvex&) = delete;

@@ -80,7 +80,7 @@ class DeviceAccessTest : public ::testing::Test {
 
   platform::SimulatedClock clock_;
   FakeRegisters device_;
-  CMorvex camera_;
+  CMorvex camera_{platform::SystemClock()};
 };
 
 TEST_F(DeviceAccessTest, SensorRegisterAddressIsMaskedUnlessExtended) {
@@ -267,7 +267,7 @@ TEST_F(DeviceAccessTest, WideSerialNumberMustFitTheCallersLength) {
 }
 
 TEST(DeviceAccessWithoutDevice, EveryAccessAnswersNotReady) {
-  CMorvex camera;
+  CMorvex camera{platform::SystemClock()};
   int32_t flag = 1;
   char serial[32];
   EXPECT_EQ(camera.ReadSensorRegister(1, false, &flag), 0);

@@ -230,7 +230,7 @@ TEST_F(NoDeviceTest, ConfigurationFileIsReadWithoutDevice) {
   EXPECT_EQ(Morvex_LoadConfigFileA(h_, "api_config_missing.bin"), 0);
   EXPECT_EQ(Codes(), Codes_t{});
 
-  CMorvex camera;
+  CMorvex camera{platform::SystemClock()};
   ASSERT_EQ(camera.LoadConfigFile(path), 1);
   const auto pairs = camera.config_list();
   ASSERT_EQ(pairs.size(), 2u) << "20 bytes are two records and a remainder";

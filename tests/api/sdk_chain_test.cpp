@@ -26,7 +26,8 @@ void ScriptRandom(std::vector<int> values) {
 
 class TrackedMorvex : public CMorvex {
  public:
-  explicit TrackedMorvex(std::atomic<bool>* destroyed) : destroyed_(destroyed) {}
+  explicit TrackedMorvex(std::atomic<bool>* destroyed)
+      : CMorvex(platform::SystemClock()), destroyed_(destroyed) {}
   ~TrackedMorvex() override { destroyed_->store(true); }
 
  private:
@@ -51,10 +52,10 @@ class SdkChainTest : public ::testing::Test {
 
 TEST_F(SdkChainTest, HandleIsTickCountPlusRandomPlusEntryCount) {
   ScriptRandom({100, 200, 300});
-  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>()), 5000 + 100 + 0);
-  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>()), 5000 + 200 + 1);
+  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>(platform::SystemClock())), 5000 + 100 + 0);
+  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>(platform::SystemClock())), 5000 + 200 + 1);
   clock_.Advance(10);
-  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>()), 5010 + 300 + 2);
+  EXPECT_EQ(chain_.Register(std::make_unique<CMorvex>(platform::SystemClock())), 5010 + 300 + 2);
   EXPECT_EQ(chain_.count(), 3u);
 }
 
@@ -62,7 +63,7 @@ TEST(SdkChainHandles, SumWrapsAroundAt32Bits) {
   platform::SimulatedClock clock(0xFFFFFFF0u);
   CSdkChain chain(clock, &ScriptedRandom);
   ScriptRandom({0x20});
-  const int32_t handle = chain.Register(std::make_unique<CMorvex>());
+  const int32_t handle = chain.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   EXPECT_EQ(handle, 0x10);
   chain.Release(handle);
 }
@@ -71,7 +72,7 @@ TEST(SdkChainHandles, ZeroHandleIsDrawnAgain) {
   platform::SimulatedClock clock(0xFFFFFF00u);
   CSdkChain chain(clock, &ScriptedRandom);
   ScriptRandom({0x100, 5});  // the first sum wraps to exactly 0
-  const int32_t handle = chain.Register(std::make_unique<CMorvex>());
+  const int32_t handle = chain.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   EXPECT_EQ(handle, static_cast<int32_t>(0xFFFFFF05u));
   EXPECT_EQ(g_random_next, 2u);
   chain.Release(handle);
@@ -79,8 +80,8 @@ TEST(SdkChainHandles, ZeroHandleIsDrawnAgain) {
 
 TEST_F(SdkChainTest, DuplicateHandleIsDrawnAgain) {
   ScriptRandom({7, 6, 9});  // 5000+7+0 and 5000+6+1 collide
-  const int32_t first = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t second = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t first = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t second = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   EXPECT_EQ(first, 5007);
   EXPECT_EQ(second, 5000 + 9 + 1);
   EXPECT_EQ(chain_.count(), 2u);
@@ -88,12 +89,12 @@ TEST_F(SdkChainTest, DuplicateHandleIsDrawnAgain) {
 
 TEST_F(SdkChainTest, NewEntryBecomesHeadInFrontOfTheOldHead) {
   ScriptRandom({1, 2, 3});
-  const int32_t a = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t a = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   EXPECT_EQ(RingFromHead(chain_), (std::vector<int32_t>{a}));
   EXPECT_EQ(chain_.head()->next, chain_.head());
   EXPECT_EQ(chain_.head()->previous, chain_.head());
-  const int32_t b = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t c = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t b = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t c = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   EXPECT_EQ(RingFromHead(chain_), (std::vector<int32_t>{c, b, a}));
   // The links agree in both directions.
   EXPECT_EQ(chain_.head()->previous->handle, a);
@@ -102,9 +103,9 @@ TEST_F(SdkChainTest, NewEntryBecomesHeadInFrontOfTheOldHead) {
 
 TEST_F(SdkChainTest, SuccessfulLookupMakesTheEntryTheHead) {
   ScriptRandom({1, 2, 3});
-  const int32_t a = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t b = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t c = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t a = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t b = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t c = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   {
     InstanceLease lease = chain_.Lookup(a);  // the older handle is still found
     EXPECT_TRUE(lease);
@@ -116,9 +117,9 @@ TEST_F(SdkChainTest, SuccessfulLookupMakesTheEntryTheHead) {
 
 TEST_F(SdkChainTest, FailedLookupLeavesTheFormerLastEntryAsHead) {
   ScriptRandom({1, 2, 3});
-  const int32_t a = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t b = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t c = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t a = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t b = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t c = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   ASSERT_EQ(RingFromHead(chain_), (std::vector<int32_t>{c, b, a}));
   EXPECT_FALSE(chain_.Lookup(12345));
   EXPECT_EQ(RingFromHead(chain_), (std::vector<int32_t>{a, c, b}));
@@ -134,9 +135,9 @@ TEST_F(SdkChainTest, LookupInAnEmptyRingFindsNothing) {
 
 TEST_F(SdkChainTest, RemovalMakesTheNextEntryTheHead) {
   ScriptRandom({1, 2, 3});
-  const int32_t a = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t b = chain_.Register(std::make_unique<CMorvex>());
-  const int32_t c = chain_.Register(std::make_unique<CMorvex>());
+  const int32_t a = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t b = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
+  const int32_t c = chain_.Register(std::make_unique<CMorvex>(platform::SystemClock()));
   ASSERT_EQ(RingFromHead(chain_), (std::vector<int32_t>{c, b, a}));
   EXPECT_TRUE(chain_.Release(b));  // looked up (head b, a, c), then unlinked
   EXPECT_EQ(RingFromHead(chain_), (std::vector<int32_t>{a, c}));

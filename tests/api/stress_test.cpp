@@ -84,7 +84,7 @@ TEST(ConcurrentHandles, ReleaseWhileOtherThreadsCallTheSameCamera) {
 
 TEST(ConcurrentErrorHistory, NoCodeIsLostOrDuplicated) {
   for (int round = 0; round < kRounds; ++round) {
-    CMorvex camera;
+    CMorvex camera{platform::SystemClock()};
     // 20 distinct codes pushed from four threads fill the history exactly.
     std::vector<std::thread> pushers;
     for (int t = 0; t < kThreads; ++t) {
@@ -115,7 +115,7 @@ TEST(ConcurrentErrorHistory, NoCodeIsLostOrDuplicated) {
 
 TEST(ConcurrentErrorHistory, PushAndPopAtTheSameTime) {
   for (int round = 0; round < kRounds; ++round) {
-    CMorvex camera;
+    CMorvex camera{platform::SystemClock()};
     std::vector<int> popped[2];
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t) {

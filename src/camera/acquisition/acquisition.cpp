@@ -21,6 +21,8 @@ constexpr int32_t kTriggerFrameTimeoutMs = 6000;
 // A waiting worker looks at the run state at least this often, so a stop
 // never waits out a frame or trigger time-out.
 constexpr uint32_t kWaitSliceMs = 50;
+// How long a stopping worker gets to end on its own.
+constexpr uint32_t kStopGraceMs = 100;
 constexpr uint32_t kRateIntervalMs = 1000;
 
 }  // namespace
@@ -146,7 +148,11 @@ bool CMorvex::StartWorker() {
 void CMorvex::StopWorker() {
   if (worker_ == nullptr) return;
   run_state_.store(kStop);
-  worker_->Join();
+  // A worker may sit in a device wait that only a stopped stream ends: the
+  // settle frame after the switch to trigger mode is awaited up to a minute.
+  if (!worker_->Join(kStopGraceMs))
+    while (!worker_->Join(kWaitSliceMs))
+      if (device_ != nullptr) device_->StopStream(0);
   worker_.reset();
 }
 

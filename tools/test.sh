@@ -92,7 +92,7 @@ if wanted native; then
     cmake --install build/native >/dev/null || status=1
     run_tests native "native" || status=1
   else
-    summary+=("native: BUILD FAILED"); status=1
+    summary+=("native: BUILD FAILED"); status=1; total_failed=$((total_failed + 1))
   fi
 fi
 
@@ -101,7 +101,7 @@ if wanted native-tsan; then
   if run_build native-tsan; then
     run_tests native-tsan "native-tsan" || status=1
   else
-    summary+=("native-tsan: BUILD FAILED"); status=1
+    summary+=("native-tsan: BUILD FAILED"); status=1; total_failed=$((total_failed + 1))
   fi
 fi
 
@@ -125,9 +125,9 @@ fi
 if wanted win32; then
   echo "== win32 build"
   if ! run_build win32; then
-    summary+=("win32: BUILD FAILED"); status=1
+    summary+=("win32: BUILD FAILED"); status=1; total_failed=$((total_failed + 1))
   elif ! cmake --install build/win32 >/dev/null; then
-    summary+=("win32: INSTALL FAILED"); status=1
+    summary+=("win32: INSTALL FAILED"); status=1; total_failed=$((total_failed + 1))
   elif ! bash tools/enable-i386.sh; then
     # One clear failure instead of every Windows test failing on its own.
     summary+=("win32: NOT RUN: this machine runs no 32-bit x86 programs (see tools/enable-i386.sh)")

@@ -392,7 +392,9 @@ TEST_F(Faults, StopReturnsWhenFramesStopComing) {
     if (c.trigger) {
       if (!c.pulses_at_first) camera_->SetTriggerInterval(0);
       ASSERT_EQ(1, Morvex_Trigger(handle_, Messages::kCallback, nullptr, 0, 0));
-      if (c.pulses_at_first) ASSERT_TRUE(messages.FramesFlow());
+      if (c.pulses_at_first) {
+        ASSERT_TRUE(messages.FramesFlow());
+      }
       camera_->SetTriggerInterval(0);
     } else {
       ASSERT_EQ(1, CallBackPreview());

@@ -150,6 +150,10 @@ int32_t CMorvexZ3U2Base::StopStream(int32_t wait) {
       if (controller_) controller_->AbortStream();
       // Bounded: a thread stuck in a transfer is aborted again below.
       thread_end_event_.Wait(kStopRoundMs);
+    } else if (controller_) {
+      // A stop that does not wait still ends the pending transfer: a header or
+      // data read the camera never answers would hold the stop for seconds.
+      controller_->AbortStream();
     }
   }
   EndFrameThread(wait ? kStopRoundMs : kThreadJoinMs);

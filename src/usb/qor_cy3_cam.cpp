@@ -275,6 +275,7 @@ int CQorCy3Cam::OpenStream() {
   if (stream_.load()) return 1;
   Handle handle = nullptr;
   if (!OpenDevicePath(&handle, selected_index_, true)) return 0;
+  stream_aborted_.store(false);
   stream_.store(handle);
   return 1;
 }
@@ -294,6 +295,7 @@ int CQorCy3Cam::ReleaseStream() {
 int CQorCy3Cam::AbortStream() {
   Handle handle = stream_.load();
   if (!handle) return 0;
+  stream_aborted_.store(true);
   return AbortPipe(handle, kEndpointBulkIn);
 }
 
@@ -450,6 +452,7 @@ int CQorCy3Cam::ReadHeader(FrameRecord* record, bool fifo_reset_sent) {
       record->frame_counter = LoadLe32(scratch_ + kFrameHeaderCounterOffset);
       return 1;
     }
+    if (stream_aborted_.load()) break;
     if (GetEntryProductId(selected_index_) == kProductIdRestartOnHeaderFailure) {
       RestartStream();
       break;

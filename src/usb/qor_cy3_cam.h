@@ -191,6 +191,9 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
   void ReturnTransferSlot(TransferSlot* slot);
 
   std::atomic<Handle> stream_{nullptr};
+  // Set by an abort of the open stream: the header read stops retrying, so a
+  // stop is not held up by attempts nobody waits for. A new stream clears it.
+  std::atomic<bool> stream_aborted_{false};
   std::unique_ptr<uint8_t[]> transfer_buffer_;
   uint8_t scratch_[kFrameHeaderSize] = {};
   platform::CriticalSection fpga_lock_;

@@ -66,6 +66,41 @@ TEST_F(ControllerTest, FrameHeaderGivesUpAfterFifteenAttemptsWithRestartPulses) 
   EXPECT_FALSE(cam_->stream_open()) << "a stream opened for the header is closed on failure";
 }
 
+TEST_F(ControllerTest, FrameHeaderStopsRetryingOnceTheStreamIsAborted) {
+  port_.SetResponder([&](const PortCall& call, uint8_t*, uint8_t*, uint32_t out_size) {
+    Answer answer;
+    answer.bytes = out_size;
+    if (call.code == 0x22004B) {
+      cam_->AbortStream();
+      answer.mode = Answer::kPending;
+      answer.ok = false;
+      answer.error = platform::kErrorOperationAborted;
+    }
+    return answer;
+  });
+  ASSERT_EQ(cam_->OpenStream(), 1);
+  port_.ClearCalls();
+  FrameRecord record{};
+  EXPECT_EQ(cam_->ReadFrameHeader(&record), 0);
+  EXPECT_EQ(Describe(port_.io_calls()), (std::vector<std::string>{"RC2", "D81:64", "A81"}));
+
+  // A stream opened afresh retries again.
+  cam_->CloseStream();
+  ASSERT_EQ(cam_->OpenStream(), 1);
+  port_.SetResponder([](const PortCall& call, uint8_t*, uint8_t*, uint32_t out_size) {
+    Answer answer;
+    answer.bytes = out_size;
+    if (call.code == 0x22004B) {
+      answer.mode = Answer::kPending;
+      answer.ok = false;
+    }
+    return answer;
+  });
+  port_.ClearCalls();
+  EXPECT_EQ(cam_->ReadFrameHeader(&record), 0);
+  EXPECT_EQ(port_.io_calls().size(), 60u) << "fifteen attempts of four requests";
+}
+
 TEST_F(ControllerTest, FrameHeaderStopsWhenTheFifoResetFails) {
   int resets = 0;
   port_.SetResponder([&](const PortCall& call, uint8_t*, uint8_t*, uint32_t out_size) {

@@ -150,9 +150,11 @@ void CMorvex::StopWorker() {
   run_state_.store(kStop);
   // A worker may sit in a device wait that only a stopped stream ends: the
   // settle frame after the switch to trigger mode is awaited up to a minute.
+  // The stop aborts the frame thread's pending transfer rather than waiting
+  // out a header read that may never be answered.
   if (!worker_->Join(kStopGraceMs))
     while (!worker_->Join(kWaitSliceMs))
-      if (device_ != nullptr) device_->StopStream(0);
+      if (device_ != nullptr) device_->StopStream(1);
   worker_.reset();
 }
 

@@ -8,77 +8,31 @@
 // Argument ramp=1 streams the emulator's cheap ramp scene, ramp=0 its
 // natural scene (rendered per pixel on the emulator's own timing thread).
 #include <benchmark/benchmark.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <new>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "allocation_count.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
+#include "platform/process_census.h"
 
 namespace {
-
-std::atomic<uint64_t> g_allocations{0};
-std::atomic<uint64_t> g_thread_allocations{0};
-std::atomic<long> g_watched_tid{0};
-
-long CurrentTid() { return static_cast<long>(syscall(SYS_gettid)); }
-
-}  // namespace
-
-void* operator new(size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  const long watched = g_watched_tid.load(std::memory_order_relaxed);
-  if (watched != 0 && CurrentTid() == watched) g_thread_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-
-namespace {
-
-// User plus system time of one thread in seconds.
-double ThreadCpuSeconds(long tid) {
-  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) utime = std::stoull(field);
-    if (i == 15) stime = std::stoull(field);
-  }
-  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
 
 // Notes the frame thread's id as it enters the stream loop.
 class WatchedDevice : public morvex::CMorvexUSB3T2SimpleSdk {
  public:
   using CMorvexUSB3T2SimpleSdk::CMorvexUSB3T2SimpleSdk;
   int32_t StreamLoop() override {
-    frame_tid.store(CurrentTid());
+    frame_tid.store(morvex::platform::CurrentSystemThreadId());
     return CMorvexUSB3T2SimpleSdk::StreamLoop();
   }
-  std::atomic<long> frame_tid{0};
+  std::atomic<uint64_t> frame_tid{0};
 };
 
 void BM_StreamFastestFramePeriod(benchmark::State& state) {
@@ -115,13 +69,13 @@ void BM_StreamFastestFramePeriod(benchmark::State& state) {
     // Warm up, then measure a fixed stretch of streaming.
     for (int i = 0; i < 20; ++i)
       if (device.WaitFrame(3000) == 3) device.GetFrame(frame.data(), 0, 0, 0, 1);
-    const long frame_tid = device.frame_tid.load();
-    g_watched_tid.store(frame_tid);
+    const uint64_t frame_tid = device.frame_tid.load();
+    bench::WatchThread(frame_tid);
     // Reading /proc allocates: done outside the counted stretch.
-    const double cpu_start = frame_tid ? ThreadCpuSeconds(frame_tid) : 0;
+    const double cpu_start = platform::ThreadCpuSeconds(frame_tid);
     const uint64_t produced_start = device.frames_produced();
-    const uint64_t allocations_start = g_allocations.load();
-    const uint64_t thread_allocations_start = g_thread_allocations.load();
+    const uint64_t allocations_start = bench::Allocations();
+    const uint64_t thread_allocations_start = bench::WatchedThreadAllocations();
     const auto start = std::chrono::steady_clock::now();
     uint64_t run_taken = 0;
     while (std::chrono::steady_clock::now() - start < std::chrono::seconds(3)) {
@@ -134,10 +88,10 @@ void BM_StreamFastestFramePeriod(benchmark::State& state) {
     }
     const double run_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    allocations += g_allocations.load() - allocations_start;
-    thread_allocations += g_thread_allocations.load() - thread_allocations_start;
-    thread_cpu += frame_tid ? ThreadCpuSeconds(frame_tid) - cpu_start : 0;
-    g_watched_tid.store(0);
+    allocations += bench::Allocations() - allocations_start;
+    thread_allocations += bench::WatchedThreadAllocations() - thread_allocations_start;
+    thread_cpu += platform::ThreadCpuSeconds(frame_tid) - cpu_start;
+    bench::WatchThread(0);
     produced += device.frames_produced() - produced_start;
     taken += run_taken;
     seconds += run_seconds;

@@ -2,8 +2,8 @@
 // the fastest frame period, a snapshot copy every second, property changes
 // every 5 s, a still image every 10 s and a 3 s AVI recording every minute.
 // Every 10 s it samples the process's memory (resident set natively, private
-// bytes on Windows), handles (open descriptors natively) and threads into a
-// CSV, and at the end prints the first, last and largest of each.
+// bytes on Windows), handles (open descriptors natively; -1 where the system
+// counts none) and threads into a CSV, and at the end prints the first, last and largest of each.
 // Usage: morvex_soak [--minutes N] [--out file.csv]
 #include <chrono>
 #include <cstdio>
@@ -20,16 +20,13 @@
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "platform/file.h"
+#include "platform/process_census.h"
 #include "platform/settings_store.h"
 #include "platform/window_messages.h"
 
 #ifdef MORVEX_WIN32
 #include <windows.h>
-// After windows.h.
-#include <psapi.h>
-#include <tlhelp32.h>
 #else
-#include <dirent.h>
 #include <unistd.h>
 #endif
 
@@ -46,51 +43,19 @@ struct Sample {
   long frames;
 };
 
-#ifdef MORVEX_WIN32
 void Measure(Sample* s) {
-  PROCESS_MEMORY_COUNTERS_EX memory{};
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                       sizeof memory);
-  // Wine leaves the private bytes at 0; its commit charge is the same figure.
-  const SIZE_T private_bytes = memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
-  s->memory_kb = static_cast<long>(private_bytes / 1024);
-  // Wine answers no handle count (0).
-  DWORD handles = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &handles);
-  s->handles = static_cast<int>(handles);
-  s->threads = 0;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    s->threads += entry.th32OwnerProcessID == GetCurrentProcessId();
-  CloseHandle(snapshot);
+  const platform::ProcessCensus census = platform::TakeProcessCensus();
+  s->memory_kb = static_cast<long>(census.memory_kb);
+  s->handles = census.handles;
+  s->threads = census.threads;
 }
+#ifdef MORVEX_WIN32
 std::string TempFile(const char* suffix) {
   char directory[MAX_PATH];
   GetTempPathA(MAX_PATH, directory);
   return std::string(directory) + "morvex-soak-" + std::to_string(GetCurrentProcessId()) + suffix;
 }
 #else
-int Entries(const char* directory) {
-  DIR* dir = opendir(directory);
-  if (dir == nullptr) return -1;
-  int n = 0;
-  while (const dirent* e = readdir(dir)) n += e->d_name[0] != '.';
-  closedir(dir);
-  return n;
-}
-void Measure(Sample* s) {
-  s->memory_kb = 0;
-  if (FILE* status = std::fopen("/proc/self/status", "r")) {
-    char line[256];
-    while (std::fgets(line, sizeof line, status))
-      if (std::strncmp(line, "VmRSS:", 6) == 0) s->memory_kb = std::atol(line + 6);
-    std::fclose(status);
-  }
-  s->handles = Entries("/proc/self/fd") - 1;  // less the one opendir holds
-  s->threads = Entries("/proc/self/task");
-}
 std::string TempFile(const char* suffix) { return "/tmp/morvex-soak-" + std::to_string(getpid()) + suffix; }
 #endif
 

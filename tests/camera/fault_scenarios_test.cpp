@@ -21,18 +21,15 @@
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
 #include "platform/clock.h"
+#include "platform/process_census.h"
 #include "platform/window_messages.h"
 #include "names.h"
 #include "paths.h"
 
 #ifdef MORVEX_WIN32
 #include <windows.h>
-// After windows.h.
-#include <tlhelp32.h>
 
 #include "screen_capture_win32.h"
-#else
-#include <dirent.h>
 #endif
 
 namespace morvex {
@@ -44,7 +41,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Census {
   int threads = 0;
-  int handles = 0;  // open descriptors natively
+  int handles = 0;  // open descriptors natively; -1 where the system counts none
   bool operator==(const Census& o) const { return threads == o.threads && handles == o.handles; }
 };
 
@@ -52,30 +49,10 @@ std::ostream& operator<<(std::ostream& out, const Census& c) {
   return out << c.threads << " threads, " << c.handles << " handles";
 }
 
-#ifdef MORVEX_WIN32
 Census Count() {
-  Census c;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    c.threads += entry.th32OwnerProcessID == GetCurrentProcessId();
-  CloseHandle(snapshot);
-  // Not counted: Wine answers no handle count and makes objects of its
-  // own lazily; threads show what the library leaves running.
-  return c;
+  const platform::ProcessCensus census = platform::TakeProcessCensus();
+  return {census.threads, census.handles};
 }
-#else
-int Entries(const char* directory) {
-  DIR* dir = opendir(directory);
-  if (dir == nullptr) return -1;
-  int n = 0;
-  while (const dirent* e = readdir(dir)) n += e->d_name[0] != '.';
-  closedir(dir);
-  return n;
-}
-Census Count() { return {Entries("/proc/self/task"), Entries("/proc/self/fd") - 1}; }  // less opendir's own
-#endif
 
 template <typename F>
 bool Eventually(F done, int seconds = 30) {

@@ -264,9 +264,8 @@ class Session {
         break;
       case 18: {
         const int h = Handle();
-        Buffer image(in_, kImageBytes);
+        Buffer& image = Registered(Buffer(in_, kImageBytes));
         Morvex_CallBackPreview(h, nullptr, image.as<void>(), image.size(), in_.Value());
-        // The worker writes into the buffer until the preview stops.
         Morvex_StopPreview(h);
         break;
       }
@@ -281,7 +280,7 @@ class Session {
       }
       case 21: {
         const int h = Handle();
-        Buffer image(in_, kImageBytes);
+        Buffer& image = Registered(Buffer(in_, kImageBytes));
         Morvex_Trigger(h, nullptr, image.as<void>(), image.size(), in_.Value());
         Morvex_StopPreview(h);
         break;
@@ -558,7 +557,17 @@ class Session {
     }
   }
 
+  // A buffer given with a mode stays the camera's until another mode replaces
+  // it, and a stop does not end that: a later Morvex_StartPreview resumes
+  // copying into it. The session keeps every such buffer until the handles
+  // are released.
+  Buffer& Registered(Buffer buffer) {
+    registered_.push_back(std::make_unique<Buffer>(std::move(buffer)));
+    return *registered_.back();
+  }
+
   FuzzInput& in_;
+  std::vector<std::unique_ptr<Buffer>> registered_;
   std::vector<int> handles_;
 };
 

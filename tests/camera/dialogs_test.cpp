@@ -44,23 +44,6 @@ class UncooledModel : public CMorvexUSB3T2SimpleSdk {
 
 // --- Working a dialog from another thread -------------------------------------------------------
 
-BOOL CALLBACK VisitDialog(HWND window, LPARAM out) {
-  wchar_t name[32] = {};
-  GetClassNameW(window, name, 32);
-  if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(out) = window;
-  return FALSE;
-}
-
-HWND FindDialog(DWORD thread) {
-  HWND found = nullptr;
-  for (int i = 0; i < 400 && found == nullptr; ++i) {
-    EnumThreadWindows(thread, VisitDialog, reinterpret_cast<LPARAM>(&found));
-    if (found == nullptr) Sleep(25);
-  }
-  return found;
-}
-
 struct Search {
   int id;
   HWND found;
@@ -230,7 +213,7 @@ class Dialogs : public ::testing::Test {
   int Run(int (*dialog)(int, MORVEX_HWND), const std::function<void(HWND)>& drive) {
     const DWORD me = GetCurrentThreadId();
     std::thread driver([&] {
-      HWND found = FindDialog(me);
+      HWND found = test::FindDialog(me);
       if (found == nullptr) {
         ADD_FAILURE() << "no dialog appeared";
         return;

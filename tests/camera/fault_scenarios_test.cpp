@@ -509,23 +509,6 @@ TEST_F(Faults, CallbackWindowDestroyedWhileFramesArePosted) {
   ExpectSettled(idle_);
 }
 
-BOOL CALLBACK VisitDialog(HWND window, LPARAM out) {
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof name);
-  if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(out) = window;
-  return FALSE;
-}
-
-HWND FindDialog(DWORD thread) {
-  HWND found = nullptr;
-  for (int i = 0; i < 400 && found == nullptr; ++i) {
-    EnumThreadWindows(thread, VisitDialog, reinterpret_cast<LPARAM>(&found));
-    if (found == nullptr) Sleep(25);
-  }
-  return found;
-}
-
 // The camera unplugged while a dialog is open over a running preview: the
 // analogue dialog keeps the worker running, which posts the failure; the
 // camera dialog has stopped it and cannot start it again.
@@ -549,7 +532,7 @@ TEST_F(Faults, UnplugWhileADialogIsOpen) {
     ASSERT_TRUE(messages.FramesFlow());
     const DWORD me = GetCurrentThreadId();
     std::thread driver([&] {
-      HWND dialog = FindDialog(me);
+      HWND dialog = test::FindDialog(me);
       if (dialog == nullptr) {
         ADD_FAILURE() << "no dialog appeared";
         return;

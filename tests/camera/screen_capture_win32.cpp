@@ -105,4 +105,25 @@ HWND FindPreviewWindow(const void* owner) {
   return search.found;
 }
 
+namespace {
+
+BOOL CALLBACK VisitDialog(HWND window, LPARAM out) {
+  wchar_t name[32] = {};
+  GetClassNameW(window, name, 32);
+  if (std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindDialog(DWORD thread) {
+  HWND found = nullptr;
+  for (int i = 0; i < 400 && found == nullptr; ++i) {
+    EnumThreadWindows(thread, VisitDialog, reinterpret_cast<LPARAM>(&found));
+    if (found == nullptr) Sleep(25);
+  }
+  return found;
+}
+
 }  // namespace morvex::test

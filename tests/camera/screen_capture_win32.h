@@ -1,5 +1,6 @@
-// What the preview tests need from the desktop: message pumping, reading a
-// window's client area back from the screen, PNG screenshots.
+// What the preview and dialog tests need from the desktop: message pumping,
+// reading a window's client area back from the screen, PNG screenshots,
+// finding the dialog a thread shows.
 #pragma once
 
 #include <windows.h>
@@ -27,5 +28,8 @@ void WritePng(const Capture& capture, const std::string& name);
 
 // The preview window whose class carries `owner`'s address, or null.
 HWND FindPreviewWindow(const void* owner);
+
+// The visible dialog `thread` shows, waited for up to 10 s; null if none came.
+HWND FindDialog(DWORD thread);
 
 }  // namespace morvex::test

@@ -41,7 +41,10 @@ using Clock = std::chrono::steady_clock;
 
 struct Census {
   int threads = 0;
-  int handles = 0;  // open descriptors natively; -1 where the system counts none
+  // Open descriptors natively. Wine answers no handle count (-1), and the
+  // handle table it keeps grows with objects Wine makes lazily: there the
+  // threads show what the library leaves running.
+  int handles = 0;
   bool operator==(const Census& o) const { return threads == o.threads && handles == o.handles; }
 };
 

@@ -136,7 +136,7 @@ class DialogRoom {
   CMorvexZ3U2Base& device() { return device_; }
 
   void RefreshAnalogueFromDevice() {
-    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
+    const auto device_lock = camera_.properties_.LockDevice();
     settings::AnalogueRecord record = camera_.analogue_settings();
     int32_t value = 0;
     if (device_.GetGain(&value)) record.global = value;
@@ -154,13 +154,13 @@ class DialogRoom {
   }
   // Exposure time and real exposure time as the device now has them.
   void ReadExposureBack() {
-    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
+    const auto device_lock = camera_.properties_.LockDevice();
     int32_t value = 0;
     if (device_.GetExposureTime(&value)) {
       std::lock_guard<std::mutex> lock(camera_.stored_.lock);
       camera_.stored_.analogue.exposure = value;
     }
-    camera_.RefreshExposureSeconds(device_);
+    camera_.properties_.RefreshExposureSeconds(device_);
   }
   settings::AnalogueRecord analogue() { return camera_.analogue_settings(); }
   int32_t cooler() const { return camera_.stored_.cooler; }
@@ -172,7 +172,7 @@ class DialogRoom {
   // Puts the kept gains, exposure and mirrors back on the device and in the
   // caches; black level, cooler and gain level stay as they are now.
   void RestoreAnalogue(const settings::AnalogueRecord& kept) {
-    std::lock_guard<std::mutex> device_lock(camera_.device_lock_);
+    const auto device_lock = camera_.properties_.LockDevice();
     device_.SetGain(kept.global);
     device_.SetGainGreen1(kept.color_g1);
     device_.SetGainRed(kept.color_r);

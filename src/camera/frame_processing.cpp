@@ -19,9 +19,9 @@ constexpr int32_t kRawSignificantBits = 12;
 
 class CameraFrameHost final : public imaging::FrameHost {
  public:
-  CameraFrameHost(CMorvexZ3U2Base& device, std::mutex& device_lock, StoredSettings& stored)
+  CameraFrameHost(CMorvexZ3U2Base& device, PropertyDispatch& properties, StoredSettings& stored)
       : device_(device),
-        device_lock_(device_lock),
+        properties_(properties),
         settings_lock_(stored.lock),
         analogue_(stored.analogue),
         image_(stored.image) {}
@@ -31,7 +31,7 @@ class CameraFrameHost final : public imaging::FrameHost {
 
   void ApplyExposureFactor(int32_t auto_iris, double factor) override {
     if (auto_iris != 1 && auto_iris != 2) return;
-    std::lock_guard<std::mutex> device_lock(device_lock_);
+    const auto device_lock = properties_.LockDevice();
     int32_t exposure, gain;
     {
       std::lock_guard<std::mutex> lock(settings_lock_);
@@ -83,7 +83,7 @@ class CameraFrameHost final : public imaging::FrameHost {
   }
 
   CMorvexZ3U2Base& device_;
-  std::mutex& device_lock_;
+  PropertyDispatch& properties_;
   std::mutex& settings_lock_;
   settings::AnalogueRecord& analogue_;
   ImageSettings& image_;
@@ -112,7 +112,7 @@ bool CMorvex::ProcessFrame() {
   const imaging::FrameImages set = ImageSet();
   imaging::CDibImage* raw = set.RawFor(settings.colour_mode);
   if (raw != nullptr) raw->set_significant_bits(kRawSignificantBits);
-  CameraFrameHost host(*device_, device_lock_, stored_);
+  CameraFrameHost host(*device_, properties_, stored_);
   // The pipeline takes the mask lock inside the frame lock the caller holds.
   const bool done = pipeline_.Run(set, settings, images_.mask(), host);
   imaging::CDibImage* output = set.OutputFor(settings.colour_mode);

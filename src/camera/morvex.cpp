@@ -33,7 +33,9 @@ CMorvex::CMorvex(platform::Clock& clock)
 CMorvex::CMorvex(platform::Clock& clock, Environment environment)
     : clock_(clock),
       environment_(std::move(environment)),
-      stored_(environment_.settings_key.empty() ? settings::BaseKey() : environment_.settings_key) {
+      stored_(environment_.settings_key.empty() ? settings::BaseKey() : environment_.settings_key),
+      properties_(device_, stored_, errors_,
+                  [this](Report report) { return Require(Need::kDevice, report); }) {
   if (!environment_.make_device) {
     environment_.make_device = [&clock]() -> std::unique_ptr<CMorvexZ3U2Base> {
       return std::make_unique<CMorvexUSB3T2SimpleSdk>(DefaultDriverPort(), clock);

@@ -2,13 +2,13 @@
 //
 // Every export reaches exactly one operation here. The instance is a
 // composition of rooms, each owning its data: errors, selection, direct
-// register access, capture format, stored settings, images and masks, and
-// the acquisition and preview state. Each operation first asks Require for
-// what it needs: kErrNotReady without the device object, kErrBuffer when
-// initialisation ended before the images and references were made.
-// Initialize creates the device object and the buffers, loads the stored
-// settings and opens the camera when exactly one is attached;
-// SetDeviceNumber selects another.
+// register access, capture format, stored settings, property dispatch,
+// images and masks, and the acquisition and preview state. Each operation
+// first asks Require for what it needs: kErrNotReady without the device
+// object, kErrBuffer when initialisation ended before the images and
+// references were made. Initialize creates the device object and the
+// buffers, loads the stored settings and opens the camera when exactly one
+// is attached; SetDeviceNumber selects another.
 #pragma once
 
 #include <atomic>
@@ -28,6 +28,7 @@
 #include "camera/image_settings.h"
 #include "camera/lifecycle.h"
 #include "camera/preview/preview_window.h"
+#include "camera/property_dispatch.h"
 #include "camera/records.h"
 #include "camera/selection.h"
 #include "camera/stored_settings.h"
@@ -148,22 +149,22 @@ class CMorvex {
   int32_t SetPreviewWindow(platform::WindowHandle parent, int32_t x, int32_t y, int32_t width,
                            int32_t height);
 
-  // --- Filter values and other properties ----------------------------------------
-  int32_t GetFilterValue(int32_t id, int32_t* flag);
-  int32_t SetFilterValue(int32_t id, int32_t value);
-  double GetExposureTimeEx(int32_t* flag);
-  int32_t SetExposureTimeEx(double seconds);
-  int32_t GetRealExposureTime(int32_t* flag);
-  int32_t SetRealExposureTime(int32_t microseconds);
-  double GetTemperatureEx(int32_t* flag);
-  int32_t GetMirrorH();
-  int32_t SetMirrorH(int32_t on);
-  int32_t GetMirrorV();
-  int32_t SetMirrorV(int32_t on);
-  int32_t GetAutoIris(int32_t* flag) const;
-  int32_t SetAutoIris(int32_t mode);
-  int32_t GetInternalCorrection(int32_t* flag);
-  int32_t SetInternalCorrection(int32_t value);
+  // --- Filter values and other properties (the property dispatch room) ------------
+  int32_t GetFilterValue(int32_t id, int32_t* flag) { return properties_.GetFilterValue(id, flag); }
+  int32_t SetFilterValue(int32_t id, int32_t value) { return properties_.SetFilterValue(id, value); }
+  double GetExposureTimeEx(int32_t* flag) { return properties_.GetExposureTimeEx(flag); }
+  int32_t SetExposureTimeEx(double seconds) { return properties_.SetExposureTimeEx(seconds); }
+  int32_t GetRealExposureTime(int32_t* flag) { return properties_.GetRealExposureTime(flag); }
+  int32_t SetRealExposureTime(int32_t microseconds) { return properties_.SetRealExposureTime(microseconds); }
+  double GetTemperatureEx(int32_t* flag) { return properties_.GetTemperatureEx(flag); }
+  int32_t GetMirrorH() { return properties_.GetMirrorH(); }
+  int32_t SetMirrorH(int32_t on) { return properties_.SetMirrorH(on); }
+  int32_t GetMirrorV() { return properties_.GetMirrorV(); }
+  int32_t SetMirrorV(int32_t on) { return properties_.SetMirrorV(on); }
+  int32_t GetAutoIris(int32_t* flag) const { return properties_.GetAutoIris(flag); }
+  int32_t SetAutoIris(int32_t mode) { return properties_.SetAutoIris(mode); }
+  int32_t GetInternalCorrection(int32_t* flag) { return properties_.GetInternalCorrection(flag); }
+  int32_t SetInternalCorrection(int32_t value) { return properties_.SetInternalCorrection(value); }
 
   // --- Mask, files and dialogs --------------------------------------------------
   int32_t LoadMaskFile(const char* path);
@@ -248,9 +249,6 @@ class CMorvex {
   bool RequireDevice() { return Require(Need::kDevice); }
   bool RequireBuffers() { return Require(Need::kBuffers); }
   DeviceRegisterAccess* registers() const { return direct_.registers(); }
-  // Reads the device's real exposure time into the cached seconds when it
-  // has one. The caller holds the device lock.
-  void RefreshExposureSeconds(CMorvexZ3U2Base& device);
 
   // Settings persistence.
   settings::ColorCapabilities ColorCapabilities() const;
@@ -273,6 +271,8 @@ class CMorvex {
   // Device.
   std::unique_ptr<CMorvexZ3U2Base> device_;
   DirectAccess direct_;
+  // Owns the device lock.
+  PropertyDispatch properties_;
 
   // The image set, the references and defect maps; the mask lock, which the
   // pipeline takes inside the frame lock, is theirs.
@@ -297,11 +297,6 @@ class CMorvex {
   imaging::FramePipeline pipeline_;
   // The colour mode the images were last prepared for; the worker's.
   int32_t prepared_color_mode_ = 0;
-
-  // Serialises the camera-value operations on the device object between
-  // application threads and the worker's automatic exposure. Taken before
-  // the settings lock, never while holding it.
-  std::mutex device_lock_;
 
   // Guards the raw and output images; the worker holds it for a whole frame.
   std::mutex frame_lock_;

@@ -32,6 +32,9 @@ constexpr PropertyEntry Cached(int32_t id, int32_t min, int32_t max, int32_t& (*
 constexpr PropertyEntry Device(int32_t id, PropertyKind kind) {
   return {id, kind, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 }
+PropertyEntry Fitted(int32_t id, PropertyKind kind, DeviceHas fitted, int32_t unfitted) {
+  return {id, kind, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, fitted, unfitted};
+}
 PropertyEntry ColourGain(int32_t id, int32_t& (*cache)(Analogue&), DeviceSetter set, DeviceGetter get) {
   return {
       id, PropertyKind::kColorGain, 0, 0, nullptr, cache, &Base::GetColorGainMin, &Base::GetColorGainMax, set,
@@ -77,13 +80,13 @@ const PropertyEntry kTable[] = {
     Device(34, PropertyKind::kRefused),
     Device(35, PropertyKind::kRefused),
     Device(36, PropertyKind::kRefused),
-    Device(100, PropertyKind::kCooler),
+    Fitted(100, PropertyKind::kCooler, &Base::HasCooler, -1),
     Device(101, PropertyKind::kTemperature),
     Cached(102, 0, 1, Image<&ImageSettings::dot_filter>),
     Cached(103, 0, 1, Image<&ImageSettings::mask_filter>),
     Device(104, PropertyKind::kGainLevel),
-    Device(105, PropertyKind::kAuxiliarySwitch),
-    Device(106, PropertyKind::kBlackLevel),
+    Fitted(105, PropertyKind::kAuxiliarySwitch, &Base::HasAuxiliarySwitch, 0),
+    Fitted(106, PropertyKind::kBlackLevel, &Base::HasBlackLevel, 0),
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The filter identifiers of Morvex_GetFilterValue and Morvex_SetFilterValue:
 // for each one what a set accepts, where it goes and where a get reads.
-// The camera instance dispatches on this table (properties.cpp); the image
-// settings check their ranges against it.
+// The property dispatch room dispatches on this table; the image settings
+// check their ranges against it.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +31,7 @@ enum class PropertyKind : uint8_t {
 
 using DeviceSetter = int32_t (CMorvexZ3U2Base::*)(int32_t);
 using DeviceGetter = int32_t (CMorvexZ3U2Base::*)(int32_t*);
+using DeviceHas = int32_t (CMorvexZ3U2Base::*)();
 
 struct PropertyEntry {
   int32_t id;
@@ -46,6 +47,10 @@ struct PropertyEntry {
   DeviceGetter range_max;
   DeviceSetter set;
   DeviceGetter get;
+  // Where set, the device has the property only when this answers 1; a get
+  // without it answers `unfitted`.
+  DeviceHas fitted = nullptr;
+  int32_t unfitted = 0;
 };
 
 // The entry of `id`; null for an identifier the table does not hold.

@@ -114,6 +114,38 @@ class OtherModelDevice : public CMorvexUSB3T2SimpleSdk {
   int32_t product_;
 };
 
+// A sensor with the auxiliary switch and a black level, which this model
+// lacks; `refuse` makes the device refuse every transfer of theirs.
+struct FittedState {
+  int32_t on = 0;
+  int32_t level = 0;
+  bool refuse = false;
+};
+class FittedDevice : public OtherModelDevice {
+ public:
+  FittedDevice(platform::DriverPort& port, const std::string& mapping, FittedState& state)
+      : OtherModelDevice(port, mapping, 0x3290), state_(state) {}
+  int32_t HasAuxiliarySwitch() override { return 1; }
+  int32_t GetAuxiliarySwitch(int32_t* on) override { return Get(state_.on, on); }
+  int32_t SetAuxiliarySwitch(int32_t on) override { return Set(&state_.on, on); }
+  int32_t HasBlackLevel() override { return 1; }
+  int32_t GetBlackLevel(int32_t* level) override { return Get(state_.level, level); }
+  int32_t SetBlackLevel(int32_t level) override { return Set(&state_.level, level); }
+
+ private:
+  int32_t Get(int32_t held, int32_t* value) {
+    if (state_.refuse) return 0;
+    *value = held;
+    return 1;
+  }
+  int32_t Set(int32_t* held, int32_t value) {
+    if (state_.refuse) return 0;
+    *held = value;
+    return 1;
+  }
+  FittedState& state_;
+};
+
 class Properties : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -130,6 +162,7 @@ class Properties : public ::testing::Test {
     camera_ = &port_.AddCamera(options);
     CMorvex::Environment environment = test::EmulatedEnvironment(port_, mapping_, settings_key_);
     environment.make_device = [this, product]() -> std::unique_ptr<CMorvexZ3U2Base> {
+      if (with_fitted_) return std::make_unique<FittedDevice>(port_, mapping_, fitted_);
       return std::make_unique<OtherModelDevice>(port_, mapping_, product);
     };
     CMorvex::SetDefaultEnvironment(environment);
@@ -166,6 +199,8 @@ class Properties : public ::testing::Test {
   std::string mapping_ = test::UniqueName("properties");
   emulator::EmulatorPort port_;
   emulator::EmulatedCamera* camera_ = nullptr;
+  bool with_fitted_ = false;
+  FittedState fitted_;
   int h_ = 0;
 };
 
@@ -460,6 +495,48 @@ TEST_F(Properties, TemperatureFollowsTheCooler) {
   read();
   EXPECT_EQ(0, Morvex_GetLastError(h_));
   EXPECT_EQ(MORVEX_ERR_ARGUMENT, Morvex_GetLastError(h_));
+}
+
+// Where the sensor has them, the auxiliary switch and the black level reach
+// the device and are read back from it; a refusing device gives
+// MORVEX_ERR_DEVICE_IO.
+TEST_F(Properties, FittedAuxiliarySwitchAndBlackLevel) {
+  with_fitted_ = true;
+  Open();
+  constexpr int kNothing = -1;
+  const struct Case {
+    const char* what;
+    bool refuse;
+    int id;
+    bool set;
+    int value;  // set: the value; get: what the device holds
+    int answer;
+    int held;      // by the device afterwards
+    int recorded;  // the call's code
+  } cases[] = {
+      {"switch on", false, 105, true, 7, 1, 1, kNothing},
+      {"switch off", false, 105, true, -3, 1, 0, kNothing},
+      {"switch read", false, 105, false, 5, 1, 5, MORVEX_ERR_SUCCESS},
+      {"black level set", false, 106, true, 33, 1, 33, MORVEX_ERR_SUCCESS},
+      {"black level read", false, 106, false, 40, 40, 40, MORVEX_ERR_SUCCESS},
+      {"switch set refused", true, 105, true, 1, 0, 5, MORVEX_ERR_DEVICE_IO},
+      {"switch read refused", true, 105, false, 0, 0, 0, MORVEX_ERR_DEVICE_IO},
+      {"black level set refused", true, 106, true, 5, 0, 40, MORVEX_ERR_DEVICE_IO},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    int32_t& held = c.id == 105 ? fitted_.on : fitted_.level;
+    if (!c.set) held = c.value;
+    fitted_.refuse = c.refuse;
+    Codes();
+    Morvex_SetFilterValue(h_, 29, 0);  // a mark beneath the call's own code
+    EXPECT_EQ(c.answer, c.set ? Morvex_SetFilterValue(h_, c.id, c.value) : Get(c.id));
+    const Codes_t codes{Morvex_GetLastError(h_), Morvex_GetLastError(h_)};
+    const Codes_t expected =
+        c.recorded == kNothing ? Codes_t{MORVEX_ERR_ARGUMENT, 0} : Codes_t{c.recorded, MORVEX_ERR_ARGUMENT};
+    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(c.held, held);
+  }
 }
 
 TEST_F(Properties, UncooledModelHasNoCooler) {

@@ -40,7 +40,7 @@ bool CMorvex::SizeImages(int32_t width, int32_t height) {
 
 void CMorvex::SendPrepareSettings() {
   CMorvexZ3U2Base& device = *device_;
-  std::lock_guard<std::mutex> device_lock(device_lock_);
+  const auto device_lock = properties_.LockDevice();
   int32_t mirror_v, mirror_h, gain, g1, r, b, g2, exposure, gain_level, black_level;
   double exposure_s;
   {

@@ -1,11 +1,9 @@
-// Filter values and the other camera and image properties. Image values
-// are only cached here; camera values go to the device object under the
-// device lock, which the worker's automatic exposure also takes, and their
-// caches change under the settings lock.
+#include "camera/property_dispatch.h"
+
 #include <cmath>
 #include <limits>
 
-#include "camera/morvex.h"
+#include "camera/errors.h"
 #include "camera/morvex_internal.h"
 #include "camera/property_table.h"
 #include "device/morvex_z3u2_base.h"
@@ -16,7 +14,14 @@ using camera_internal::SetFlag;
 
 namespace {
 
+constexpr int32_t kExposureId = 18;  // exposure in device units
+
+bool Fitted(CMorvexZ3U2Base& device, const PropertyEntry& entry) {
+  return entry.fitted == nullptr || (device.*entry.fitted)() == 1;
+}
+
 bool InDeviceRange(CMorvexZ3U2Base& device, const PropertyEntry& entry, int32_t value) {
+  if (entry.range_min == nullptr) return true;
   int32_t low = 0, high = 0;
   (device.*entry.range_min)(&low);
   (device.*entry.range_max)(&high);
@@ -25,7 +30,7 @@ bool InDeviceRange(CMorvexZ3U2Base& device, const PropertyEntry& entry, int32_t 
 
 }  // namespace
 
-void CMorvex::RefreshExposureSeconds(CMorvexZ3U2Base& device) {
+void PropertyDispatch::RefreshExposureSeconds(CMorvexZ3U2Base& device) {
   if (device.HasRealExposureTime() != 1) return;
   double seconds = 0.0;
   if (!device.GetRealExposureTime(&seconds)) return;
@@ -35,16 +40,14 @@ void CMorvex::RefreshExposureSeconds(CMorvexZ3U2Base& device) {
 
 // --- The identifier pair ------------------------------------------------------------------
 
-int32_t CMorvex::GetFilterValue(int32_t id, int32_t* flag) {
-  if (!RequireDevice()) {
+int32_t PropertyDispatch::GetFilterValue(int32_t id, int32_t* flag) {
+  if (!require_(Report::kRecord)) {
     SetFlag(flag, 0);
     return 0;
   }
   SetFlag(flag, 1);
   const PropertyEntry* entry = FindProperty(id);
-  const PropertyKind kind = entry != nullptr ? entry->kind : PropertyKind::kRefused;
-  CMorvexZ3U2Base& device = *device_;
-  switch (kind) {
+  switch (entry != nullptr ? entry->kind : PropertyKind::kRefused) {
     case PropertyKind::kImageRanged:
     case PropertyKind::kImageFlag:
     case PropertyKind::kImagePacked: {
@@ -53,72 +56,24 @@ int32_t CMorvex::GetFilterValue(int32_t id, int32_t* flag) {
       stored_.image.Get(id, &value);
       return value;
     }
-    case PropertyKind::kGlobalGain:
-    case PropertyKind::kColorGain:
-    case PropertyKind::kExposure: {
-      int32_t value = 0;
-      std::lock_guard<std::mutex> lock(device_lock_);
-      (device.*entry->get)(&value);
-      return value;
-    }
-    case PropertyKind::kCooler: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasCooler() == 1) return device.GetCooler();
-      RecordError(kErrUnsupported);
-      return -1;
-    }
     case PropertyKind::kTemperature:  // read with Morvex_GetTemperatureEx
       SetFlag(flag, 0);
-      RecordError(kErrUnsupported);
+      errors_.Record(kErrUnsupported);
       return -1;
-    case PropertyKind::kGainLevel: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      return device.GetGainLevel();
-    }
-    case PropertyKind::kAuxiliarySwitch: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasAuxiliarySwitch() != 1) {
-        RecordError(kErrUnsupported);
-        return 0;
-      }
-      int32_t on = 0;
-      if (!device.GetAuxiliarySwitch(&on)) {
-        RecordError(kErrDeviceIo);
-        return 0;
-      }
-      RecordError(kErrSuccess);
-      return on != 0 ? 1 : 0;
-    }
-    case PropertyKind::kBlackLevel: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasBlackLevel() != 1) {
-        RecordError(kErrUnsupported);
-        return 0;
-      }
-      int32_t level = 0;
-      device.GetBlackLevel(&level);
-      {
-        std::lock_guard<std::mutex> settings(stored_.lock);
-        stored_.analogue.black_level = level;
-      }
-      RecordError(kErrSuccess);
-      return level;
-    }
     case PropertyKind::kImageWriteOnly:
     case PropertyKind::kRefused:
-      break;
+      SetFlag(flag, 0);
+      errors_.Record(kErrArgument);
+      return 0;
+    default:
+      return GetDeviceValue(*entry);
   }
-  SetFlag(flag, 0);
-  RecordError(kErrArgument);
-  return 0;
 }
 
-int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
-  if (!RequireDevice()) return 0;
+int32_t PropertyDispatch::SetFilterValue(int32_t id, int32_t value) {
+  if (!require_(Report::kRecord)) return 0;
   const PropertyEntry* entry = FindProperty(id);
-  const PropertyKind kind = entry != nullptr ? entry->kind : PropertyKind::kRefused;
-  CMorvexZ3U2Base& device = *device_;
-  switch (kind) {
+  switch (entry != nullptr ? entry->kind : PropertyKind::kRefused) {
     case PropertyKind::kImageRanged:
     case PropertyKind::kImageFlag:
     case PropertyKind::kImagePacked:
@@ -129,37 +84,101 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
         result = stored_.image.Set(id, value);
       }
       if (result == CachedFilterResult::kDone) return 1;
-      break;
+      errors_.Record(kErrArgument);
+      return 0;
     }
+    case PropertyKind::kTemperature:
+    case PropertyKind::kRefused:
+      errors_.Record(kErrArgument);
+      return 0;
+    default:
+      return SetDeviceValue(*entry, value);
+  }
+}
+
+int32_t PropertyDispatch::GetDeviceValue(const PropertyEntry& entry) {
+  CMorvexZ3U2Base& device = *device_;
+  std::lock_guard<std::mutex> lock(device_lock_);
+  if (!Fitted(device, entry)) {
+    errors_.Record(kErrUnsupported);
+    return entry.unfitted;
+  }
+  return GetFromDevice(device, entry);
+}
+
+int32_t PropertyDispatch::SetDeviceValue(const PropertyEntry& entry, int32_t value) {
+  CMorvexZ3U2Base& device = *device_;
+  std::lock_guard<std::mutex> lock(device_lock_);
+  if (!Fitted(device, entry)) {
+    errors_.Record(kErrUnsupported);
+    return 0;
+  }
+  if (!InDeviceRange(device, entry, value)) {
+    errors_.Record(kErrArgument);
+    return 0;
+  }
+  return SetOnDevice(device, entry, value);
+}
+
+int32_t PropertyDispatch::GetFromDevice(CMorvexZ3U2Base& device, const PropertyEntry& entry) {
+  switch (entry.kind) {
+    case PropertyKind::kGlobalGain:
+    case PropertyKind::kColorGain:
+    case PropertyKind::kExposure: {
+      int32_t value = 0;
+      (device.*entry.get)(&value);
+      return value;
+    }
+    case PropertyKind::kCooler:
+      return device.GetCooler();
+    case PropertyKind::kGainLevel:
+      return device.GetGainLevel();
+    case PropertyKind::kAuxiliarySwitch: {
+      int32_t on = 0;
+      if (!device.GetAuxiliarySwitch(&on)) {
+        errors_.Record(kErrDeviceIo);
+        return 0;
+      }
+      errors_.Record(kErrSuccess);
+      return on != 0 ? 1 : 0;
+    }
+    case PropertyKind::kBlackLevel: {
+      int32_t level = 0;
+      device.GetBlackLevel(&level);
+      {
+        std::lock_guard<std::mutex> settings(stored_.lock);
+        stored_.analogue.black_level = level;
+      }
+      errors_.Record(kErrSuccess);
+      return level;
+    }
+    default:  // the cached and refused kinds are answered before the device is asked
+      return 0;
+  }
+}
+
+int32_t PropertyDispatch::SetOnDevice(CMorvexZ3U2Base& device, const PropertyEntry& entry, int32_t value) {
+  switch (entry.kind) {
     case PropertyKind::kGlobalGain:
     case PropertyKind::kColorGain: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (!InDeviceRange(device, *entry, value)) break;
-      (device.*entry->set)(value);
+      (device.*entry.set)(value);
       std::lock_guard<std::mutex> settings(stored_.lock);
-      entry->analogue(stored_.analogue) = value;
-      if (kind == PropertyKind::kGlobalGain)
+      entry.analogue(stored_.analogue) = value;
+      if (entry.kind == PropertyKind::kGlobalGain)
         stored_.analogue.color_g1 = stored_.analogue.color_r = stored_.analogue.color_b =
             stored_.analogue.color_g2 = value;
       return 1;
     }
     case PropertyKind::kExposure: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (!InDeviceRange(device, *entry, value)) break;
       {
         std::lock_guard<std::mutex> settings(stored_.lock);
-        stored_.analogue.exposure = value;
+        entry.analogue(stored_.analogue) = value;
       }
-      device.SetExposureTime(value & 0xFFFF);
+      (device.*entry.set)(value & 0xFFFF);
       RefreshExposureSeconds(device);
       return 1;
     }
     case PropertyKind::kCooler: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasCooler() != 1) {
-        RecordError(kErrUnsupported);
-        return 0;
-      }
       const int32_t answer = device.SetCooler(value);
       if (answer != 0) {
         std::lock_guard<std::mutex> settings(stored_.lock);
@@ -167,18 +186,11 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
       }
       return answer;
     }
-    case PropertyKind::kGainLevel: {
-      std::lock_guard<std::mutex> lock(device_lock_);
+    case PropertyKind::kGainLevel:
       return device.SetGainLevel(value);
-    }
     case PropertyKind::kAuxiliarySwitch: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasAuxiliarySwitch() != 1) {
-        RecordError(kErrUnsupported);
-        return 0;
-      }
       if (!device.SetAuxiliarySwitch(value > 0 ? 1 : 0)) {
-        RecordError(kErrDeviceIo);
+        errors_.Record(kErrDeviceIo);
         return 0;
       }
       std::lock_guard<std::mutex> settings(stored_.lock);
@@ -186,39 +198,31 @@ int32_t CMorvex::SetFilterValue(int32_t id, int32_t value) {
       return 1;
     }
     case PropertyKind::kBlackLevel: {
-      std::lock_guard<std::mutex> lock(device_lock_);
-      if (device.HasBlackLevel() != 1) {
-        RecordError(kErrUnsupported);
-        return 0;
-      }
       if (!device.SetBlackLevel(value)) {
-        RecordError(kErrDeviceIo);
+        errors_.Record(kErrDeviceIo);
         return 0;
       }
       {
         std::lock_guard<std::mutex> settings(stored_.lock);
         stored_.analogue.black_level = value;
       }
-      RecordError(kErrSuccess);
+      errors_.Record(kErrSuccess);
       return 1;
     }
-    case PropertyKind::kTemperature:
-    case PropertyKind::kRefused:
-      break;
+    default:  // the cached and refused kinds are answered before the device is asked
+      return 0;
   }
-  RecordError(kErrArgument);
-  return 0;
 }
 
 // --- Exposure in seconds and microseconds -------------------------------------------------
 
-double CMorvex::GetExposureTimeEx(int32_t* flag) {
+double PropertyDispatch::GetExposureTimeEx(int32_t* flag) {
   SetFlag(flag, 0);
-  if (!RequireDevice()) return -1.0;
+  if (!require_(Report::kRecord)) return -1.0;
   std::lock_guard<std::mutex> lock(device_lock_);
   CMorvexZ3U2Base& device = *device_;
   if (device.HasRealExposureTime() != 1) {
-    RecordError(kErrUnsupported);
+    errors_.Record(kErrUnsupported);
     return -1.0;
   }
   double seconds = 0.0;
@@ -231,17 +235,17 @@ double CMorvex::GetExposureTimeEx(int32_t* flag) {
   return seconds;
 }
 
-int32_t CMorvex::SetExposureTimeEx(double seconds) {
-  if (!RequireDevice()) return 0;
+int32_t PropertyDispatch::SetExposureTimeEx(double seconds) {
+  if (!require_(Report::kRecord)) return 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   CMorvexZ3U2Base& device = *device_;
   if (device.HasRealExposureTime() != 1) {
-    RecordError(kErrUnsupported);
+    errors_.Record(kErrUnsupported);
     return 0;
   }
   // The device clamps finite values into its range; NaN and infinities have no place in it.
   if (!std::isfinite(seconds)) {
-    RecordError(kErrArgument);
+    errors_.Record(kErrArgument);
     return 0;
   }
   if (!device.SetRealExposureTime(seconds)) return 0;
@@ -254,9 +258,9 @@ int32_t CMorvex::SetExposureTimeEx(double seconds) {
   return 1;
 }
 
-int32_t CMorvex::GetRealExposureTime(int32_t* flag) {
+int32_t PropertyDispatch::GetRealExposureTime(int32_t* flag) {
   SetFlag(flag, 0);
-  if (!RequireDevice()) return 0;
+  if (!require_(Report::kRecord)) return 0;
   int64_t microseconds;
   {
     std::lock_guard<std::mutex> lock(stored_.lock);
@@ -272,58 +276,43 @@ int32_t CMorvex::GetRealExposureTime(int32_t* flag) {
   return static_cast<int32_t>(microseconds);
 }
 
-int32_t CMorvex::SetRealExposureTime(int32_t microseconds) {
-  if (!RequireDevice()) return 0;
-  const int32_t units = microseconds / 100;
-  std::lock_guard<std::mutex> lock(device_lock_);
-  CMorvexZ3U2Base& device = *device_;
-  int32_t low = 0, high = 0;
-  device.GetExposureTimeMin(&low);
-  device.GetExposureTimeMax(&high);
-  if (units < low || units > high) {
-    RecordError(kErrArgument);
-    return 0;
-  }
-  {
-    std::lock_guard<std::mutex> settings(stored_.lock);
-    stored_.analogue.exposure = units;
-  }
-  device.SetExposureTime(units & 0xFFFF);
-  RefreshExposureSeconds(device);
-  return 1;
+int32_t PropertyDispatch::SetRealExposureTime(int32_t microseconds) {
+  if (!require_(Report::kRecord)) return 0;
+  // Device units, truncated, through the exposure identifier's own path.
+  return SetDeviceValue(*FindProperty(kExposureId), microseconds / 100);
 }
 
 // --- Temperature ----------------------------------------------------------------------------
 
-double CMorvex::GetTemperatureEx(int32_t* flag) {
+double PropertyDispatch::GetTemperatureEx(int32_t* flag) {
   SetFlag(flag, 0);
-  if (!RequireDevice()) return 0.0;
+  if (!require_(Report::kRecord)) return 0.0;
   std::lock_guard<std::mutex> lock(device_lock_);
   CMorvexZ3U2Base& device = *device_;
   if (device.HasTemperature() != 1) {
-    RecordError(kErrUnsupported);
+    errors_.Record(kErrUnsupported);
     return 0.0;
   }
   double celsius = 0.0;
   if (!device.GetTemperature(&celsius)) {
-    RecordError(kErrFile);
+    errors_.Record(kErrFile);
     return 0.0;
   }
-  RecordError(kErrSuccess);
+  errors_.Record(kErrSuccess);
   SetFlag(flag, 1);
   return celsius;
 }
 
 // --- Mirrors, auto-iris mode, internal correction -------------------------------------------
 
-int32_t CMorvex::GetMirrorH() {
-  if (!RequireDevice()) return 0;
+int32_t PropertyDispatch::GetMirrorH() {
+  if (!require_(Report::kRecord)) return 0;
   std::lock_guard<std::mutex> lock(stored_.lock);
   return stored_.analogue.mirror_h;
 }
 
-int32_t CMorvex::SetMirrorH(int32_t on) {
-  if (!RequireDevice()) return 0;
+int32_t PropertyDispatch::SetMirrorH(int32_t on) {
+  if (!require_(Report::kRecord)) return 0;
   const int32_t value = on != 0 ? 1 : 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   device_->SetMirrorH(value);
@@ -332,14 +321,14 @@ int32_t CMorvex::SetMirrorH(int32_t on) {
   return 1;
 }
 
-int32_t CMorvex::GetMirrorV() {
-  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
+int32_t PropertyDispatch::GetMirrorV() {
+  if (!require_(Report::kPostOnly)) return 0;
   std::lock_guard<std::mutex> lock(stored_.lock);
   return stored_.analogue.mirror_v;
 }
 
-int32_t CMorvex::SetMirrorV(int32_t on) {
-  if (!Require(Need::kDevice, Report::kPostOnly)) return 0;
+int32_t PropertyDispatch::SetMirrorV(int32_t on) {
+  if (!require_(Report::kPostOnly)) return 0;
   const int32_t value = on != 0 ? 1 : 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   device_->SetMirrorV(value);
@@ -348,15 +337,15 @@ int32_t CMorvex::SetMirrorV(int32_t on) {
   return 1;
 }
 
-int32_t CMorvex::GetAutoIris(int32_t* flag) const {
+int32_t PropertyDispatch::GetAutoIris(int32_t* flag) const {
   SetFlag(flag, 1);
   std::lock_guard<std::mutex> lock(stored_.lock);
   return stored_.analogue.auto_iris;
 }
 
-int32_t CMorvex::SetAutoIris(int32_t mode) {
+int32_t PropertyDispatch::SetAutoIris(int32_t mode) {
   if (mode < 0 || mode > 2) {
-    PostErrorOnly(kErrArgument);
+    errors_.PostOnly(kErrArgument);
     return 0;
   }
   std::lock_guard<std::mutex> lock(stored_.lock);
@@ -364,23 +353,23 @@ int32_t CMorvex::SetAutoIris(int32_t mode) {
   return 1;
 }
 
-int32_t CMorvex::GetInternalCorrection(int32_t* flag) {
+int32_t PropertyDispatch::GetInternalCorrection(int32_t* flag) {
   SetFlag(flag, 0);
-  if (!RequireDevice()) return 0;
+  if (!require_(Report::kRecord)) return 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   if (device_->HasInternalCorrection() != 1) {
-    PostErrorOnly(kErrUnsupported);
+    errors_.PostOnly(kErrUnsupported);
     return 0;
   }
   SetFlag(flag, 1);
   return device_->GetInternalCorrection();
 }
 
-int32_t CMorvex::SetInternalCorrection(int32_t value) {
-  if (!RequireDevice()) return 0;
+int32_t PropertyDispatch::SetInternalCorrection(int32_t value) {
+  if (!require_(Report::kRecord)) return 0;
   std::lock_guard<std::mutex> lock(device_lock_);
   if (device_->HasInternalCorrection() != 1) {
-    PostErrorOnly(kErrUnsupported);
+    errors_.PostOnly(kErrUnsupported);
     return 0;
   }
   return device_->SetInternalCorrection(value);

@@ -31,7 +31,15 @@ void VirtualCamera::FifoReset() {
     // frame counter first and resets the FIFO only then.
     while (!fifo_.empty() && fifo_.front().started()) fifo_.pop_front();
   } else {
-    fifo_.clear();
+    // The reset lands as late after the frame's end as the reader is; a
+    // frame that ends after that moment stays, however late this camera's
+    // timing thread handed out the header.
+    const double reset_at = NowMs() - header_lag_ms_;
+    header_lag_ms_ = 0;  // it excuses the one reset after that frame
+    while (!fifo_.empty() && (fifo_.front().started() || fifo_.front().end_ms <= reset_at)) {
+      if (!fifo_.front().started()) ++losses_.reset;
+      fifo_.pop_front();
+    }
   }
 }
 
@@ -67,6 +75,7 @@ void VirtualCamera::AdvanceTime(double now) {
       }
       const double end = next_frame_end_ms_ + missed * period;
       frame_counter_ += static_cast<uint32_t>(missed);
+      losses_.skipped += static_cast<uint64_t>(missed);
       CompleteFrame(end, false);
       next_frame_end_ms_ = end + period;
     }
@@ -140,8 +149,12 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   ++frame_counter_;
   // The FIFO holds one frame besides the one being read; a newer frame
   // replaces a waiting older one.
-  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
+  while (!fifo_.empty() && !fifo_.back().started()) {
+    if (!trigger_mode_) ++losses_.replaced;
+    fifo_.pop_back();
+  }
   QueuedFrame& frame = fifo_.push_back();
+  frame.end_ms = end_ms;
   const uint32_t exposure_lines =
       FrameInputs(end_ms, triggered, frame_counter_, &frame.geometry, &frame.exposure);
   const FrameGeometry& g = frame.geometry;
@@ -201,6 +214,8 @@ void VirtualCamera::ServeReads() {
       count = std::min(r.size, wire::frame_header::kSize - f.header_sent);
       source = f.header.data() + f.header_sent;
       f.header_sent += count;
+      if (f.header_sent >= wire::frame_header::kSize)
+        header_lag_ms_ = std::max(0.0, NowMs() - std::max(f.end_ms, r.submitted_ms));
     } else {
       if (!f.rendered) {
         // The camera's own thread renders it; the read waits as on the bus.
@@ -272,6 +287,7 @@ bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
     return false;
   }
   AdvanceTime(NowMs());
+  request.submitted_ms = NowMs();
   // A read that starts while no frame is part-way out is a header read.
   bool mid_frame = !fifo_.empty() && fifo_.front().started();
   for (const ReadRequest& r : reads_)

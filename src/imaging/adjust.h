@@ -67,6 +67,9 @@ int32_t SignificantMaximum(int32_t bits);
 struct GreyGainsArgs {
   GreyGains gains;
   int32_t significant_bits = 12;  // 16-bit data only
+  // Optional per-sample table (256 bytes or 65536 words) applied after the
+  // gains in the same pass, sparing the tone steps a pass of their own.
+  const void* tone = nullptr;
 };
 // v' = o + (g × v) / 128, clamped; param = bayer mode, extra = const GreyGainsArgs*.
 int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& src_rect, int32_t dst_x, int32_t dst_y,

@@ -36,10 +36,12 @@ int GreyGains8(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, i
   // Four 256-entry tables, one per cell position, instead of the
   // arithmetic per pixel.
   uint8_t tables[4][256];
+  const auto* tone = static_cast<const uint8_t*>(args.tone);
   for (int cell = 0; cell < 4; ++cell) {
     const int32_t g = std::clamp(args.gains.gain[cell], 0, 32767);
     for (int32_t v = 0; v < 256; ++v) {
-      tables[cell][v] = static_cast<uint8_t>(std::clamp(args.gains.offset[cell] + ((g * v) >> 7), 0, 255));
+      const auto gained = static_cast<uint8_t>(std::clamp(args.gains.offset[cell] + ((g * v) >> 7), 0, 255));
+      tables[cell][v] = tone != nullptr ? tone[gained] : gained;
     }
   }
   for (int32_t i = 0; i < r.height(); ++i) {
@@ -66,15 +68,19 @@ int GreyGains16(uint8_t* dst, const uint8_t* src, const Rect& r, int32_t dst_x, 
   const auto& args = *static_cast<const GreyGainsArgs*>(extra);
   const int32_t maximum = SignificantMaximum(args.significant_bits);
   const detail::GreyGainsRow16Fn row_kernel = detail::ChooseGreyKernels().grey_gains_row16;
+  const auto* tone = static_cast<const uint16_t*>(args.tone);
   for (int32_t i = 0; i < r.height(); ++i) {
     const int32_t y = r.top + i;
     const int32_t even = GreyCellIndex(param, r.left, y), odd = GreyCellIndex(param, r.left + 1, y);
+    uint16_t* d = reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x;
     // Gains and values are never negative, so (g × v) / 128 is a shift;
     // gains are held below 2^15 so the product fits 32 bits.
-    row_kernel(reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(y) * src_stride) + r.left,
-               reinterpret_cast<uint16_t*>(dst + static_cast<int64_t>(dst_y + i) * dst_stride) + dst_x,
+    row_kernel(reinterpret_cast<const uint16_t*>(src + static_cast<int64_t>(y) * src_stride) + r.left, d,
                r.width(), std::clamp(args.gains.gain[even], 0, 32767), args.gains.offset[even],
                std::clamp(args.gains.gain[odd], 0, 32767), args.gains.offset[odd], maximum);
+    // The row is still in the cache.
+    if (tone != nullptr)
+      for (int32_t k = 0; k < r.width(); ++k) d[k] = tone[d[k]];
   }
   return 1;
 }

@@ -50,6 +50,7 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
   if (!Usable(raw, raw_bits) || !Usable(output, kOutputBits[mode]) || !SameGeometry(*raw, *output))
     return false;
   bool complete = true;
+  bool chain_done = false;
 
   // 1. Exposure measurement; the camera instance acts on the factor.
   if (settings.auto_iris == 1 || settings.auto_iris == 2) {
@@ -88,8 +89,11 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
       settings.auto_grey_balance = false;  // acts on one frame
       host.GreyGainsMeasured(settings.grey);
     }
-    GreyGainsArgs args{settings.grey, grey_bits};
+    // The raw image is the output here; the tone table is per sample, so it
+    // may go before the mirroring, in the gains' pass.
+    GreyGainsArgs args{settings.grey, grey_bits, ChainTable(settings, raw_bits == 16)};
     raw->Apply(raw_bits == 8 ? &GreyGains8 : &GreyGains16, *raw, nullptr, 0, 0, settings.bayer_mode, &args);
+    chain_done = true;
   } else if (mode == 0 && settings.grey_mode == 2) {
     // Grey from colour goes through the 24-bit image; the 16-bit grey mode
     // has no such path.
@@ -126,22 +130,28 @@ bool FramePipeline::Run(const FrameImages& images, FrameSettings& settings, Mask
   }
 
   // 7. to 10. Tone steps on the output image of every mode.
-  return ToneSteps(*output, images.work, settings) && complete;
+  return ToneSteps(*output, images.work, settings, chain_done) && complete;
 }
 
-bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSettings& settings) {
+const void* FramePipeline::ChainTable(const FrameSettings& settings, bool wide) {
+  // Gamma and contrast (and brightness, when no sharpening sits between
+  // them) are per-sample tables: composed, they make one pass.
+  const int32_t chained_brightness = settings.sharpness != 0 ? 0 : settings.brightness;
+  if (settings.gamma == 100 && settings.contrast == 0 && chained_brightness == 0) return nullptr;
+  return wide ? static_cast<const void*>(
+                    tables_.Chain16(settings.gamma, settings.contrast, chained_brightness))
+              : tables_.Chain8(settings.gamma, settings.contrast, chained_brightness);
+}
+
+bool FramePipeline::ToneSteps(CDibImage& output, CDibImage* work, const FrameSettings& settings,
+                              bool chain_done) {
   const bool wide = output.bits_per_pixel() == 16 || output.bits_per_pixel() >= 48;
   auto apply_table = [&](const void* table) {
     output.Apply(&ApplyToneTable, output, nullptr, 0, 0, 0, const_cast<void*>(table));
   };
-  // Gamma and contrast (and brightness, when no sharpening sits between
-  // them) are per-sample tables: composed, they make one pass.
   const bool sharpen = settings.sharpness != 0;
-  const int32_t chained_brightness = sharpen ? 0 : settings.brightness;
-  if (settings.gamma != 100 || settings.contrast != 0 || chained_brightness != 0) {
-    apply_table(wide ? static_cast<const void*>(
-                           tables_.Chain16(settings.gamma, settings.contrast, chained_brightness))
-                     : tables_.Chain8(settings.gamma, settings.contrast, chained_brightness));
+  if (!chain_done) {
+    if (const void* chain = ChainTable(settings, wide)) apply_table(chain);
   }
   bool ok = true;
   const bool grey = output.bits_per_pixel() <= 16;

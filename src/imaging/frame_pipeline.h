@@ -79,7 +79,10 @@ class FramePipeline {
   ToneTables& tone_tables() { return tables_; }
 
  private:
-  bool ToneSteps(CDibImage& output, CDibImage* work, const FrameSettings& settings);
+  // The composed gamma, contrast and brightness table the tone steps start
+  // with, or null when it changes nothing.
+  const void* ChainTable(const FrameSettings& settings, bool wide);
+  bool ToneSteps(CDibImage& output, CDibImage* work, const FrameSettings& settings, bool chain_done);
 
   ToneTables tables_;
   SaturationTable saturation_;

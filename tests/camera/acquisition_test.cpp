@@ -21,6 +21,7 @@
 #include "imaging/defect_mask.h"
 #include "imaging/dib_image.h"
 #include "platform/window_messages.h"
+#include "settings/registry_store.h"
 #include "names.h"
 #include "paths.h"
 
@@ -123,6 +124,65 @@ TEST_F(Acquisition, SnapShotDeliversTheRampExactly) {
         if (got != expected) {
           ADD_FAILURE() << "at (" << x << ", " << y << ") expected " << expected << ", got " << got;
           ++wrong;
+        }
+      }
+    }
+  }
+}
+
+// The larger uncooled sensors are turned by half a turn too: a size preset
+// off their corner, taken by snapshot, holds the ramp columns and rows
+// asked for. Both are attached, so the second is device 0 at table index 1.
+class OtherModel : public CMorvexUSB3T2SimpleSdk {
+ public:
+  OtherModel(platform::DriverPort& port, const std::string& mapping, int32_t product)
+      : CMorvexUSB3T2SimpleSdk(port, platform::SystemClock(), mapping.c_str()), product_(product) {}
+  int32_t SetProductId(int32_t) override { return CMorvexUSB3T2SimpleSdk::SetProductId(product_); }
+  int32_t CountCameras(int32_t) override { return CMorvexUSB3T2SimpleSdk::CountCameras(product_); }
+
+ private:
+  const int32_t product_;
+};
+
+TEST_F(Acquisition, SnapShotWindowsOnTheLargeUncooledSensors) {
+  constexpr int32_t kX = 64, kY = 32, kWidth = 320, kHeight = 256;
+  for (const auto& [name, product] : {std::pair{"IMX992", 0x3370}, {"IMX993", 0x33C0}}) {
+    emulator::EmulatedCameraOptions options = RampOptions();
+    options.product_id = static_cast<uint16_t>(product);
+    port_.AddCamera(options);
+  }
+  settings::RegistryStore store(private_.Path("MorvexVelsaTEC3T2Sdk"));
+  for (const auto& [name, product] : {std::pair{"IMX992", 0x3370}, {"IMX993", 0x33C0}}) {
+    CMorvex::Environment environment =
+        test::EmulatedEnvironment(port_, mapping_, private_.Path("MorvexVelsaTEC3T2Sdk"));
+    OtherModel* made = nullptr;
+    environment.make_device = [this, product = product, &made]() -> std::unique_ptr<CMorvexZ3U2Base> {
+      auto device = std::make_unique<OtherModel>(port_, mapping_, product);
+      made = device.get();
+      return device;
+    };
+    CMorvex camera(platform::SystemClock(), environment);
+    ASSERT_EQ(1, camera.Initialize(nullptr));
+    // The camera's own presets sit under its device-table index.
+    ASSERT_EQ(1, store.WriteCameraSizes(made->GetTableIndex(),
+                                        {settings::SizeEntry{640, 512, kWidth, kHeight, kX, kY, 4}},
+                                        settings::FormatValues{}));
+    ASSERT_EQ(1, camera.SetCaptureWindow(kWidth, kHeight));
+    for (int32_t bits : {8, 16}) {
+      SCOPED_TRACE(std::string(name) + ", " + std::to_string(bits) + " bits");
+      ASSERT_EQ(1, camera.SetColorMode(bits));
+      const int32_t bytes = bits / 8, stride = kWidth * bytes;
+      std::vector<uint8_t> frame(static_cast<size_t>(stride) * kHeight, 0xEE);
+      ASSERT_EQ(1, camera.SnapShot(frame.data(), static_cast<int32_t>(frame.size()), 1));
+      int wrong = 0;
+      for (int32_t y = 0; y < kHeight && wrong < 5; ++y) {
+        for (int32_t x = 0; x < kWidth && wrong < 5; ++x) {
+          const uint32_t expected = Ramp(kX + x, kY + y) >> (bytes == 1 ? 4 : 0);
+          const uint32_t got = Pixel(frame, stride, kHeight, x, y, 1, bytes);
+          if (got != expected) {
+            ADD_FAILURE() << "at (" << x << ", " << y << ") expected " << expected << ", got " << got;
+            ++wrong;
+          }
         }
       }
     }

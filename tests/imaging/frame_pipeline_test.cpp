@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "imaging/convert.h"
@@ -185,6 +186,37 @@ TEST(FramePipeline, ToneStepsInOrderOnTheOutput) {
   EXPECT_EQ(test::At8(set.raw8, 5, 5), 142);
   EXPECT_EQ(test::At8(set.raw8, 0, 0), 142);
   EXPECT_EQ(set.work.width(), 10);  // the work copy followed the output
+}
+
+// Grey gains and the tone table may share a pass; the result is that of
+// gains, software mirror and tone table one after the other.
+TEST(FramePipeline, GreyGainsThenToneAsSeparateSteps) {
+  for (int32_t mode : {0, 1}) {
+    SCOPED_TRACE(mode == 0 ? "8 bits" : "16 bits");
+    ImageSet once(13, 6), stepwise(13, 6);
+    CDibImage& raw = mode == 0 ? once.raw8 : once.raw16;
+    test::FillRandom(raw, 5, mode == 0 ? 255 : 4095);
+    ASSERT_TRUE((mode == 0 ? stepwise.raw8 : stepwise.raw16).CopyGeometry(&raw));
+    std::memcpy((mode == 0 ? stepwise.raw8 : stepwise.raw16).pixels(), raw.pixels(), raw.size_bytes());
+    FramePipeline pipeline;
+    RecordingHost host;
+    FrameSettings gains;
+    gains.colour_mode = mode;
+    gains.grey_mode = 1;
+    gains.grey = GreyGains{{200, 128, 64, 150}, {3, 0, -5, 1}};
+    gains.mirror_h = true;
+    FrameSettings tone;
+    tone.colour_mode = mode;
+    tone.gamma = 150;
+    tone.contrast = 30;
+    tone.brightness = 20;
+    FrameSettings both = gains;
+    both.gamma = tone.gamma, both.contrast = tone.contrast, both.brightness = tone.brightness;
+    ASSERT_TRUE(pipeline.Run(stepwise.images, gains, nullptr, host));
+    ASSERT_TRUE(pipeline.Run(stepwise.images, tone, nullptr, host));
+    ASSERT_TRUE(pipeline.Run(once.images, both, nullptr, host));
+    EXPECT_TRUE(test::SamePixels(raw, mode == 0 ? stepwise.raw8 : stepwise.raw16));
+  }
 }
 
 TEST(FramePipeline, MaskFilterPairsRawPixelsWithTheWindowOffset) {

@@ -78,8 +78,9 @@ void CMorvex::SendPrepareSettings() {
 }
 
 int32_t CMorvex::Prepare() {
-  // Nothing selected: the table index would name another camera's entry.
-  if (!selection_.opened() || device_->IsCameraPresent(device_->GetTableIndex()) != 1) {
+  // Presence by the selected device number: the table index names another
+  // entry once cameras of other models sit in the device table.
+  if (!selection_.opened() || device_->IsCameraPresent(selection_.device()) != 1) {
     RecordError(kErrNoDevice);
     return 0;
   }

@@ -17,7 +17,6 @@
 //                    worker took them
 // The emulator renders on its own timing thread, which is not counted.
 #include <benchmark/benchmark.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,49 +24,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <new>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "allocation_count.h"
 #include "camera/morvex.h"
 #include "device/morvex_usb3t2_simple_sdk.h"
 #include "emulator/emulator.h"
+#include "platform/process_census.h"
 #include "platform/settings_store.h"
 #include "platform/window_messages.h"
-
-namespace {
-
-std::atomic<uint64_t> g_watched_allocations{0};
-std::atomic<long> g_watched_tid{0};
-
-long CurrentTid() { return static_cast<long>(syscall(SYS_gettid)); }
-
-void CountAllocation() {
-  const long watched = g_watched_tid.load(std::memory_order_relaxed);
-  if (watched != 0 && CurrentTid() == watched) g_watched_allocations.fetch_add(1, std::memory_order_relaxed);
-}
-
-}  // namespace
-
-void* operator new(size_t size) {
-  CountAllocation();
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  CountAllocation();
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -79,30 +47,13 @@ int64_t NowNs() {
       .count();
 }
 
-// User plus system time of one thread in seconds.
-double ThreadCpuSeconds(long tid) {
-  if (tid == 0) return 0;
-  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const size_t close = text.rfind(')');
-  if (close == std::string::npos) return 0;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  unsigned long long utime = 0, stime = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14) utime = std::stoull(field);
-    if (i == 15) stime = std::stoull(field);
-  }
-  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Notes the frame thread and, at each copy, when the frame it takes
 // entered the ring.
 class WatchedDevice : public CMorvexUSB3T2SimpleSdk {
  public:
   using CMorvexUSB3T2SimpleSdk::CMorvexUSB3T2SimpleSdk;
   int32_t StreamLoop() override {
-    frame_tid.store(CurrentTid());
+    frame_tid.store(platform::CurrentSystemThreadId());
     return CMorvexUSB3T2SimpleSdk::StreamLoop();
   }
   int32_t CopyFrame(uint8_t* destination, uint32_t capacity, int32_t* counter, uint32_t* w28, uint32_t* w32,
@@ -111,7 +62,7 @@ class WatchedDevice : public CMorvexUSB3T2SimpleSdk {
     return CMorvexUSB3T2SimpleSdk::CopyFrame(destination, capacity, counter, w28, w32, w40, w44, choice,
                                              vertical);
   }
-  std::atomic<long> frame_tid{0};
+  std::atomic<uint64_t> frame_tid{0};
   std::atomic<int64_t> taken_delivered_ns{0};
 };
 
@@ -121,7 +72,7 @@ struct Observer {
   std::atomic<size_t> samples{0};
   std::atomic<uint64_t> frames{0};
   std::atomic<uint64_t> errors{0};
-  std::atomic<long> worker_tid{0};
+  std::atomic<uint64_t> worker_tid{0};
   std::atomic<bool> measuring{false};
 };
 
@@ -176,7 +127,7 @@ void BM_CallBackPreview(benchmark::State& state) {
       return;
     }
     const int64_t now = NowNs();
-    if (observer.worker_tid.load() == 0) observer.worker_tid.store(CurrentTid());
+    if (observer.worker_tid.load() == 0) observer.worker_tid.store(platform::CurrentSystemThreadId());
     if (!observer.measuring.load()) return;
     observer.frames.fetch_add(1);
     const size_t at = observer.samples.fetch_add(1);
@@ -193,26 +144,26 @@ void BM_CallBackPreview(benchmark::State& state) {
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // warm-up
-    const long frame_tid = device->frame_tid.load(), worker_tid = observer.worker_tid.load();
-    const double cpu_start = ThreadCpuSeconds(frame_tid) + ThreadCpuSeconds(worker_tid);
+    const uint64_t frame_tid = device->frame_tid.load(), worker_tid = observer.worker_tid.load();
+    const double cpu_start = platform::ThreadCpuSeconds(frame_tid) + platform::ThreadCpuSeconds(worker_tid);
     const uint64_t emulated_start = emulated.frame_counter(), ring_start = device->frames_produced();
-    const uint64_t allocations_start = g_watched_allocations.load();
+    const uint64_t allocations_start = bench::WatchedThreadAllocations();
     const emulator::FrameLosses lost_start = emulated.frame_losses();
-    g_watched_tid.store(worker_tid);
+    bench::WatchThread(worker_tid);
     const auto start = std::chrono::steady_clock::now();
     observer.measuring.store(true);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     observer.measuring.store(false);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    g_watched_tid.store(0);
-    allocations += g_watched_allocations.load() - allocations_start;
+    bench::WatchThread(0);
+    allocations += bench::WatchedThreadAllocations() - allocations_start;
     produced += emulated.frame_counter() - emulated_start;
     const emulator::FrameLosses lost_end = emulated.frame_losses();
     lost.replaced += lost_end.replaced - lost_start.replaced;
     lost.reset += lost_end.reset - lost_start.reset;
     lost.skipped += lost_end.skipped - lost_start.skipped;
     ring += device->frames_produced() - ring_start;
-    cpu += ThreadCpuSeconds(frame_tid) + ThreadCpuSeconds(worker_tid) - cpu_start;
+    cpu += platform::ThreadCpuSeconds(frame_tid) + platform::ThreadCpuSeconds(worker_tid) - cpu_start;
     camera->StopPreview();
   }
   platform::SetPostedMessageSink({});

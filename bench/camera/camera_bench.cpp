@@ -9,12 +9,6 @@
 //   latency_p99_us   the same, 99th percentile
 //   cpu_us           CPU time of frame thread + worker per notification
 //   worker_allocs    heap allocations on the worker per notification
-//   lost_replaced    frames produced that a newer one replaced unread in the
-//                    camera's FIFO, per frame produced
-//   lost_reset       ... that the FIFO reset before the next header cleared
-//   lost_skipped     ... that ended while the emulator's timing thread was late
-//   lost_ring        ... that entered the ring but were overwritten before the
-//                    worker took them
 // The emulator renders on its own timing thread, which is not counted.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -137,7 +131,6 @@ void BM_CallBackPreview(benchmark::State& state) {
 
   double seconds = 0, cpu = 0;
   uint64_t produced = 0, ring = 0, allocations = 0;
-  emulator::FrameLosses lost;
   for (auto _ : state) {
     if (camera->CallBackPreview(window, buffer.data(), static_cast<int32_t>(buffer.size()), 1) != 1) {
       state.SkipWithError("CallBackPreview failed");
@@ -148,7 +141,6 @@ void BM_CallBackPreview(benchmark::State& state) {
     const double cpu_start = platform::ThreadCpuSeconds(frame_tid) + platform::ThreadCpuSeconds(worker_tid);
     const uint64_t emulated_start = emulated.frame_counter(), ring_start = device->frames_produced();
     const uint64_t allocations_start = bench::WatchedThreadAllocations();
-    const emulator::FrameLosses lost_start = emulated.frame_losses();
     bench::WatchThread(worker_tid);
     const auto start = std::chrono::steady_clock::now();
     observer.measuring.store(true);
@@ -158,10 +150,6 @@ void BM_CallBackPreview(benchmark::State& state) {
     bench::WatchThread(0);
     allocations += bench::WatchedThreadAllocations() - allocations_start;
     produced += emulated.frame_counter() - emulated_start;
-    const emulator::FrameLosses lost_end = emulated.frame_losses();
-    lost.replaced += lost_end.replaced - lost_start.replaced;
-    lost.reset += lost_end.reset - lost_start.reset;
-    lost.skipped += lost_end.skipped - lost_start.skipped;
     ring += device->frames_produced() - ring_start;
     cpu += platform::ThreadCpuSeconds(frame_tid) + platform::ThreadCpuSeconds(worker_tid) - cpu_start;
     camera->StopPreview();
@@ -194,12 +182,6 @@ void BM_CallBackPreview(benchmark::State& state) {
   state.counters["cpu_us"] = cpu * 1e6 * per_frame;
   state.counters["worker_allocs"] = static_cast<double>(allocations) * per_frame;
   state.counters["errors"] = static_cast<double>(observer.errors.load());
-  auto per_produced = [&](double n) { return produced ? n / static_cast<double>(produced) : 0; };
-  state.counters["lost_replaced"] = per_produced(static_cast<double>(lost.replaced));
-  state.counters["lost_reset"] = per_produced(static_cast<double>(lost.reset));
-  state.counters["lost_skipped"] = per_produced(static_cast<double>(lost.skipped));
-  state.counters["lost_ring"] =
-      per_produced(static_cast<double>(ring) - static_cast<double>(std::min(frames, ring)));
 }
 BENCHMARK(BM_CallBackPreview)
     ->ArgNames({"bits", "full", "wait"})

@@ -242,11 +242,6 @@ uint32_t VirtualCamera::frame_counter() const {
   return frame_counter_;
 }
 
-FrameLosses VirtualCamera::frame_losses() const {
-  std::lock_guard<std::mutex> lock(mu_);
-  return losses_;
-}
-
 double VirtualCamera::sensor_temperature() const {
   std::lock_guard<std::mutex> lock(mu_);
   return TemperatureLocked(NowMs());

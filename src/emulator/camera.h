@@ -67,7 +67,6 @@ class VirtualCamera : public EmulatedCamera {
   double sensor_temperature() const override;
   double frame_period_ms() const override;
   uint32_t ready_polls() const override;
-  FrameLosses frame_losses() const override;
 
   // Driver side.
   uint32_t generation() const;  // changes at every unplug
@@ -200,7 +199,6 @@ class VirtualCamera : public EmulatedCamera {
   double power_on_ms_ = 0;
 
   FrameFifo fifo_;
-  FrameLosses losses_;
   // How much later than it could the newest header reached its reader (after
   // the frame ended and the read was there): the emulator's own lateness,
   // which a FIFO reset must not charge to the reader.

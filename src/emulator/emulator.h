@@ -61,13 +61,6 @@ struct EmulatedCameraOptions {
   std::string instance;  // device-path instance part; empty: "mvxemu&<number>"
 };
 
-// Free-running frames that never left the camera, by cause.
-struct FrameLosses {
-  uint64_t replaced = 0;  // waiting in the FIFO when a newer frame ended
-  uint64_t reset = 0;     // waiting in the FIFO when the host reset it
-  uint64_t skipped = 0;   // ended while the timing thread was late, never queued
-};
-
 // Test and configuration access to one emulated camera. Thread-safe.
 class EmulatedCamera {
  public:
@@ -100,7 +93,6 @@ class EmulatedCamera {
   virtual double sensor_temperature() const = 0;  // degrees Celsius, now
   virtual double frame_period_ms() const = 0;     // as the registers program it now
   virtual uint32_t ready_polls() const = 0;       // 0xC3 requests answered since power-up
-  virtual FrameLosses frame_losses() const = 0;   // since power-up
 };
 
 // A set of emulated cameras behind the driver port. Cameras can be added at

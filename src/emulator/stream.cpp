@@ -36,10 +36,7 @@ void VirtualCamera::FifoReset() {
     // timing thread handed out the header.
     const double reset_at = NowMs() - header_lag_ms_;
     header_lag_ms_ = 0;  // it excuses the one reset after that frame
-    while (!fifo_.empty() && (fifo_.front().started() || fifo_.front().end_ms <= reset_at)) {
-      if (!fifo_.front().started()) ++losses_.reset;
-      fifo_.pop_front();
-    }
+    while (!fifo_.empty() && (fifo_.front().started() || fifo_.front().end_ms <= reset_at)) fifo_.pop_front();
   }
 }
 
@@ -75,7 +72,6 @@ void VirtualCamera::AdvanceTime(double now) {
       }
       const double end = next_frame_end_ms_ + missed * period;
       frame_counter_ += static_cast<uint32_t>(missed);
-      losses_.skipped += static_cast<uint64_t>(missed);
       CompleteFrame(end, false);
       next_frame_end_ms_ = end + period;
     }
@@ -149,10 +145,7 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   ++frame_counter_;
   // The FIFO holds one frame besides the one being read; a newer frame
   // replaces a waiting older one.
-  while (!fifo_.empty() && !fifo_.back().started()) {
-    if (!trigger_mode_) ++losses_.replaced;
-    fifo_.pop_back();
-  }
+  while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
   QueuedFrame& frame = fifo_.push_back();
   frame.end_ms = end_ms;
   const uint32_t exposure_lines =

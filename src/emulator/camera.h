@@ -34,7 +34,6 @@ struct ReadRequest {
   uint32_t counted_bytes = 0;  // bytes reported on top of the data (a buffered block's header)
   uint8_t endpoint = 0;
   bool swallowed = false;  // an injected fault: never completes by itself
-  double submitted_ms = 0;
 };
 
 struct ControlOutcome {
@@ -87,7 +86,6 @@ class VirtualCamera : public EmulatedCamera {
     // Rendered image; may be longer than the frame (geometry.byte_count()
     // counts), as it is kept from frame to frame.
     std::vector<uint8_t> data;
-    double end_ms = 0;
     bool rendered = false;
     uint32_t header_sent = 0;
     uint32_t data_sent = 0;
@@ -117,7 +115,6 @@ class VirtualCamera : public EmulatedCamera {
       frame.header.fill(0);
       frame.geometry = FrameGeometry{};
       frame.exposure = ExposureState{};
-      frame.end_ms = 0;
       frame.rendered = false;
       frame.header_sent = 0;
       frame.data_sent = 0;
@@ -199,10 +196,6 @@ class VirtualCamera : public EmulatedCamera {
   double power_on_ms_ = 0;
 
   FrameFifo fifo_;
-  // How much later than it could the newest header reached its reader (after
-  // the frame ended and the read was there): the emulator's own lateness,
-  // which a FIFO reset must not charge to the reader.
-  double header_lag_ms_ = 0;
   // The next free-running frame, rendered ahead from the inputs it will
   // have if nothing changes before it ends; used only when they match.
   struct StagedFrame {

@@ -165,10 +165,6 @@ ControlOutcome VirtualCamera::Control(uint8_t* block) {
   if (ExpectedRequestType(h.request) != h.request_type) return Stall();
 
   std::lock_guard<std::mutex> lock(mu_);
-  // A write before the reset may change the next frame; the frame that
-  // ended meanwhile then goes with the reset as on time.
-  if (h.request != wire::request::kFifoReset && ExpectedRequestType(h.request) != wire::kVendorInDevice)
-    header_lag_ms_ = 0;
   AdvanceTime(NowMs());
   uint8_t* data = block + wire::kHeaderSize;
   ControlOutcome outcome;

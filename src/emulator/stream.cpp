@@ -31,12 +31,7 @@ void VirtualCamera::FifoReset() {
     // frame counter first and resets the FIFO only then.
     while (!fifo_.empty() && fifo_.front().started()) fifo_.pop_front();
   } else {
-    // The reset lands as late after the frame's end as the reader is; a
-    // frame that ends after that moment stays, however late this camera's
-    // timing thread handed out the header.
-    const double reset_at = NowMs() - header_lag_ms_;
-    header_lag_ms_ = 0;  // it excuses the one reset after that frame
-    while (!fifo_.empty() && (fifo_.front().started() || fifo_.front().end_ms <= reset_at)) fifo_.pop_front();
+    fifo_.clear();
   }
 }
 
@@ -147,7 +142,6 @@ void VirtualCamera::CompleteFrame(double end_ms, bool triggered) {
   // replaces a waiting older one.
   while (!fifo_.empty() && !fifo_.back().started()) fifo_.pop_back();
   QueuedFrame& frame = fifo_.push_back();
-  frame.end_ms = end_ms;
   const uint32_t exposure_lines =
       FrameInputs(end_ms, triggered, frame_counter_, &frame.geometry, &frame.exposure);
   const FrameGeometry& g = frame.geometry;
@@ -207,8 +201,6 @@ void VirtualCamera::ServeReads() {
       count = std::min(r.size, wire::frame_header::kSize - f.header_sent);
       source = f.header.data() + f.header_sent;
       f.header_sent += count;
-      if (f.header_sent >= wire::frame_header::kSize)
-        header_lag_ms_ = std::max(0.0, NowMs() - std::max(f.end_ms, r.submitted_ms));
     } else {
       if (!f.rendered) {
         // The camera's own thread renders it; the read waits as on the bus.
@@ -280,7 +272,6 @@ bool VirtualCamera::SubmitRead(ReadRequest request, uint32_t* error) {
     return false;
   }
   AdvanceTime(NowMs());
-  request.submitted_ms = NowMs();
   // A read that starts while no frame is part-way out is a header read.
   bool mid_frame = !fifo_.empty() && fifo_.front().started();
   for (const ReadRequest& r : reads_)

@@ -281,6 +281,7 @@ int CQorCy3Cam::OpenStream() {
 }
 
 int CQorCy3Cam::CloseStream() {
+  std::lock_guard<std::mutex> lock(stream_close_lock_);
   Handle handle = stream_.exchange(nullptr);
   if (handle) CloseDeviceHandle(handle);
   return 1;
@@ -293,6 +294,7 @@ int CQorCy3Cam::ReleaseStream() {
 }
 
 int CQorCy3Cam::AbortStream() {
+  std::lock_guard<std::mutex> lock(stream_close_lock_);
   Handle handle = stream_.load();
   if (!handle) return 0;
   stream_aborted_.store(true);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -194,6 +195,9 @@ class CQorCy3Cam : public CFx3Api, public CControllerBase {
   // Set by an abort of the open stream: the header read stops retrying, so a
   // stop is not held up by attempts nobody waits for. A new stream clears it.
   std::atomic<bool> stream_aborted_{false};
+  // An abort from a stopping thread and the frame thread's close of the same
+  // stream: the handle is never aborted after it was closed.
+  std::mutex stream_close_lock_;
   std::unique_ptr<uint8_t[]> transfer_buffer_;
   uint8_t scratch_[kFrameHeaderSize] = {};
   platform::CriticalSection fpga_lock_;
